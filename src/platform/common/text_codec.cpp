@@ -1,0 +1,259 @@
+// Byte-encoding conversions for the Linux stand-ins and the trace output.
+// Divisions: UTF-8 validation and decoding, Windows-1252, UTF-16, whole-file
+// detection, encoding back to UTF-8, and file-name conversion.
+#include "platform/common/text_codec.h"
+
+#include <cstdint>
+
+namespace basekit::detail {
+
+namespace {
+
+constexpr char32_t kReplacementChar = 0xFFFD;
+constexpr char32_t kEscapeBase = 0xDC00; // surrogate escape: byte b -> U+DC00 + b (b >= 0x80)
+
+// Length of the UTF-8 sequence starting at bytes[i], or 0 when it is malformed.
+std::size_t Utf8SequenceLength(std::string_view bytes, std::size_t i, char32_t* codePoint) {
+    const auto byteAt = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char lead = byteAt(i);
+    if (lead < 0x80) {
+        *codePoint = lead;
+        return 1;
+    }
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        value = lead & 0x1Fu;
+        minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        value = lead & 0x0Fu;
+        minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        value = lead & 0x07u;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - i < length) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned char next = byteAt(i + k);
+        if ((next & 0xC0u) != 0x80u) {
+            return 0;
+        }
+        value = (value << 6) | (next & 0x3Fu);
+    }
+    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    *codePoint = value;
+    return length;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Appends one code point to wide text; where wchar_t is 16-bit, code points
+// above U+FFFF become a surrogate pair.
+void AppendWide(std::wstring& out, char32_t cp) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (cp >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+            return;
+        }
+    }
+    out += static_cast<wchar_t>(cp);
+}
+
+bool HasPrefix(std::string_view bytes, std::string_view prefix) {
+    return bytes.substr(0, prefix.size()) == prefix;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        // Fast path for ASCII runs, which most string tables are made of.
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t length = Utf8SequenceLength(bytes, i, &cp);
+        if (length == 0) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::wstring DecodeCp1252(std::string_view bytes) {
+    // 0x80..0x9F; the undefined bytes map to themselves, as Windows does.
+    static constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                           0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                           0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                           0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::wstring out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out += (b >= 0x80 && b <= 0x9F) ? static_cast<wchar_t>(kHigh[b - 0x80]) : static_cast<wchar_t>(b);
+    }
+    return out;
+}
+
+std::wstring DecodeUtf8(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        char32_t cp = 0;
+        std::size_t length = Utf8SequenceLength(bytes, i, &cp);
+        if (length == 0) {
+            cp = kReplacementChar;
+            length = 1;
+        }
+        AppendWide(out, cp);
+        i += length;
+    }
+    return out;
+}
+
+std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
+    const std::size_t units = bytes.size() / 2; // an odd trailing byte is dropped
+    const auto unitAt = [&](std::size_t k) -> char16_t {
+        const auto b0 = static_cast<unsigned char>(bytes[2 * k]);
+        const auto b1 = static_cast<unsigned char>(bytes[2 * k + 1]);
+        return static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+    };
+    std::wstring out;
+    out.reserve(units);
+    for (std::size_t k = 0; k < units; ++k) {
+        const char16_t unit = unitAt(k);
+        if (unit >= 0xD800 && unit <= 0xDBFF && k + 1 < units) {
+            const char16_t low = unitAt(k + 1);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendWide(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00));
+                ++k;
+                continue;
+            }
+        }
+        out += static_cast<wchar_t>(unit);
+    }
+    return out;
+}
+
+std::wstring DecodeTextFile(std::string_view bytes, TextEncoding* detected) {
+    TextEncoding encoding = TextEncoding::Cp1252;
+    std::wstring text;
+    if (HasPrefix(bytes, "\xFF\xFE")) {
+        encoding = TextEncoding::Utf16Le;
+        text = DecodeUtf16(bytes.substr(2), false);
+    } else if (HasPrefix(bytes, "\xFE\xFF")) {
+        encoding = TextEncoding::Utf16Be;
+        text = DecodeUtf16(bytes.substr(2), true);
+    } else if (HasPrefix(bytes, "\xEF\xBB\xBF")) {
+        encoding = TextEncoding::Utf8Bom;
+        text = DecodeUtf8(bytes.substr(3));
+    } else if (IsValidUtf8(bytes)) {
+        encoding = TextEncoding::Utf8;
+        text = DecodeUtf8(bytes);
+    } else {
+        text = DecodeCp1252(bytes);
+    }
+    if (detected != nullptr) {
+        *detected = encoding;
+    }
+    return text;
+}
+
+std::string EncodeUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto cp = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+                const auto low = static_cast<char32_t>(text[i + 1]);
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+            cp = kReplacementChar;
+        }
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+std::wstring FileNameToWide(std::string_view bytes) {
+    std::wstring out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        char32_t cp = 0;
+        const std::size_t length = Utf8SequenceLength(bytes, i, &cp);
+        if (length == 0) {
+            out += static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(bytes[i]));
+            ++i;
+            continue;
+        }
+        AppendWide(out, cp);
+        i += length;
+    }
+    return out;
+}
+
+std::string WidePathToNative(const wchar_t* path) {
+    std::string out;
+    if (path == nullptr) {
+        return out;
+    }
+    for (const wchar_t* p = path; *p != L'\0'; ++p) {
+        const auto cp = static_cast<char32_t>(*p);
+        if (cp == U'\\') {
+            out += '/';
+        } else if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
+            out += static_cast<char>(cp - kEscapeBase);
+        } else {
+            std::wstring_view one(p, 1);
+            if constexpr (sizeof(wchar_t) == 2) {
+                if (cp >= 0xD800 && cp <= 0xDBFF && p[1] != L'\0') {
+                    one = std::wstring_view(p, 2);
+                    ++p;
+                }
+            }
+            out += EncodeUtf8(one);
+        }
+    }
+    return out;
+}
+
+} // namespace basekit::detail

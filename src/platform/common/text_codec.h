@@ -1,0 +1,54 @@
+// Conversions between byte encodings and wide text, shared by the Linux
+// stand-ins (profile reader, registry file, file names) and the trace output.
+// Internal to the library.
+#ifndef UTIL_STRINGLOADER_TEXT_CODEC_H
+#define UTIL_STRINGLOADER_TEXT_CODEC_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace basekit::detail {
+
+// True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates, at most U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);
+
+// Windows-1252, byte for byte; the five undefined bytes map to U+0081, U+008D,
+// U+008F, U+0090 and U+009D as the Windows code page tables do.
+std::wstring DecodeCp1252(std::string_view bytes);
+
+// Strict UTF-8 decoding of text already known to be valid.
+std::wstring DecodeUtf8(std::string_view bytes);
+
+// UTF-16 code units (little- or big-endian byte pairs) to wide text. Surrogate
+// pairs are joined; a lone surrogate is kept as its own code unit; an odd
+// trailing byte is dropped.
+std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian);
+
+enum class TextEncoding { Utf16Le, Utf16Be, Utf8Bom, Utf8, Cp1252 };
+
+// Decodes a text file by its first bytes: FF FE is UTF-16LE, FE FF UTF-16BE,
+// EF BB BF UTF-8 (the byte-order marks are dropped). Without a mark the text is
+// UTF-8 when the whole of it is valid UTF-8, else Windows-1252.
+std::wstring DecodeTextFile(std::string_view bytes, TextEncoding* detected = nullptr);
+
+// Wide text to UTF-8. Code points that cannot be encoded (lone surrogates other
+// than the escaped bytes below, values above U+10FFFF) become U+FFFD.
+std::string EncodeUtf8(std::wstring_view text);
+
+// File names: Linux names are bytes, usually UTF-8. A byte that is not part of
+// valid UTF-8 becomes U+DC80..U+DCFF ("surrogate escape") so that every name
+// that a directory listing returns converts back to the same bytes.
+std::wstring FileNameToWide(std::string_view bytes);
+// The reverse of FileNameToWide, and '\' becomes '/': the Win32 paths the
+// loader builds accept both separators.
+std::string WidePathToNative(const wchar_t* path);
+
+// ASCII-only upper-case folding, the rule of the Win32 name comparisons we mimic.
+inline wchar_t AsciiUpper(wchar_t c) {
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - (L'a' - L'A')) : c;
+}
+
+} // namespace basekit::detail
+
+#endif // UTIL_STRINGLOADER_TEXT_CODEC_H

@@ -1,0 +1,20 @@
+// The Win32 names the loader calls (file search, profile reader, error codes,
+// registry roots and access masks). On Windows they come from <windows.h>; on
+// Linux from our stand-ins, which keep the same names and contracts so that the
+// loader's source needs no conditional code of its own.
+#ifndef UTIL_STRINGLOADER_WIN32_API_H
+#define UTIL_STRINGLOADER_WIN32_API_H
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include "posix/win32_posix.h"
+#endif
+
+#endif // UTIL_STRINGLOADER_WIN32_API_H

@@ -1,0 +1,573 @@
+// CUtilStringLoader and CUtilLocaleLCIDConverter. Divisions, in the order the
+// data flows: the store and the lookup; the string-table file reader; the
+// directory scan and the installation settings; the language queries; the
+// locale converter. Platform calls come through win32_api.h, so this file has
+// no conditional code of its own.
+#include "Util_StringLoader.h"
+
+#include <cwchar>
+
+#include "platform/common/module_handle.h"
+#include "tracekit.h"
+#include "win32_api.h"
+
+using basekit::WideString;
+
+namespace {
+
+// Every trace record names this source file, as the suite's other modules do.
+constexpr const wchar_t* kTraceSourceFile = L".\\Util_StringLoader";
+
+constexpr unsigned kTraceEnter = 0x110;
+constexpr unsigned kTraceExit = 0x111;
+constexpr unsigned kTraceStringRead = 0x102;
+constexpr unsigned kTraceFailure = 0x1003;
+
+#define UL_TRACE(level, ...)                                                                                           \
+    tracekit::TraceLog(basekit::detail::ThisModuleHandle(), (level), kTraceSourceFile, __LINE__, __VA_ARGS__)
+
+// Language ID fields: primary language in bits 0-9, sub-language in bits 10-15.
+constexpr int kPrimaryLangMask = 0x3ff;
+constexpr int kSubLangMask = 0xfc00;
+
+bool IsNeutralOfPrimary(int languageID, int primary) {
+    return (languageID & kPrimaryLangMask) == primary && (languageID & kSubLangMask) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Store and lookup
+// ---------------------------------------------------------------------------
+
+const int CUtilStringLoader::LANG_ID_EN = 9;
+
+CUtilStringLoader::CUtilStringLoader() : m_defaultLangID(LANG_ID_EN) {}
+
+CUtilStringLoader::CUtilStringLoader(const CUtilStringLoader& other)
+    : m_stringTables(other.m_stringTables), m_defaultLangID(other.m_defaultLangID) {}
+
+CUtilStringLoader& CUtilStringLoader::operator=(const CUtilStringLoader& other) {
+    if (this != &other) {
+        // The old store goes first: a copy that runs out of memory leaves an
+        // empty store and the previous default language, never a mixture.
+        m_stringTables.clear();
+        m_stringTables = other.m_stringTables;
+        m_defaultLangID = other.m_defaultLangID;
+    }
+    return *this;
+}
+
+CUtilStringLoader::~CUtilStringLoader() = default;
+
+void CUtilStringLoader::OverrideDefaultLangID(int languageID) {
+    m_defaultLangID = languageID;
+}
+
+int CUtilStringLoader::GetDefaultLangID() const {
+    return m_defaultLangID;
+}
+
+bool CUtilStringLoader::LoadAString(int languageID, int stringID, WideString& output) const {
+    const auto table = m_stringTables.find(languageID);
+    if (table == m_stringTables.end()) {
+        return false;
+    }
+    const auto entry = table->second.find(stringID);
+    if (entry == table->second.end()) {
+        return false;
+    }
+    output = entry->second;
+    return true;
+}
+
+bool CUtilStringLoader::LoadStringUsingPrimaryLangID(int languageID, int stringID, WideString& output) const {
+    const int primary = languageID & kPrimaryLangMask;
+    bool neutralTableLoaded = false;
+    // Several stored IDs can share the low 16 bits (they differ above bit 15);
+    // each is consulted in ascending order and the last holder of the string wins.
+    for (const auto& language : m_stringTables) {
+        if (IsNeutralOfPrimary(language.first, primary)) {
+            LoadAString(language.first, stringID, output);
+            neutralTableLoaded = true;
+        }
+    }
+    return neutralTableLoaded;
+}
+
+WideString CUtilStringLoader::LoadStringW(int languageID, int stringID, bool fallback) const {
+    WideString result(L"");
+    if (LoadAString(languageID, stringID, result) || !fallback) {
+        return result;
+    }
+    if (LoadStringUsingPrimaryLangID(languageID, stringID, result)) {
+        return result;
+    }
+    LoadStringUsingPrimaryLangID(LANG_ID_EN, stringID, result);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// String-table file reader
+// ---------------------------------------------------------------------------
+
+// Rows 4 and 5 carry IDs 5 and 4: callers have always asked for the example
+// label by ID 4 and the exclude-list label by ID 5.
+const CUtilStringLoader::ID2STRINGMAPPING CUtilStringLoader::s_IDStringMapping[24] = {
+    {L"IDS_APPROVE_SENDER_FORM_UI_TITLE", 0},
+    {L"IDS_APPROVE_SENDER_FORM_UI_CANCEL_CONFIRM_MSG", 1},
+    {L"IDS_APPROVE_SENDER_FORM_UI_FRAME", 2},
+    {L"IDS_APPROVE_SENDER_FORM_UI_ADD_APPROVE_SENDER_LABEL", 3},
+    {L"IDS_APPROVE_SENDER_FORM_UI_EXCLUDE_LIST_LABEL", 5},
+    {L"IDS_APPROVE_SENDER_FORM_UI_ADD_APPROVE_SENDER_EXAMPLE_LABEL", 4},
+    {L"IDS_APPROVE_SENDER_FORM_UI_ADD_BUTTON", 6},
+    {L"IDS_APPROVE_SENDER_FORM_UI_REMOVE_BUTTON", 7},
+    {L"IDS_APPROVE_SENDER_FORM_UI_APPLY_BITTON", 8},
+    {L"IDS_APPROVE_SENDER_FORM_UI_CANCEL_BUTTON", 9},
+    {L"IDS_APPROVE_SENDER_FORM_ERR_EXCEED_MAX_SIZE", 10},
+    {L"IDS_ACTION_APPROVE_SENDER", 11},
+    {L"IDS_ACTION_VIEW_APPROVE_SENDER_LIST", 12},
+    {L"IDS_APPROVED_SENDER_FOLDER_NAME", 13},
+    {L"IDS_SPAM_FOLDER_NAME", 14},
+    {L"IDS_SPAM_FOLDER_FORM_DISPLAYNAME", 15},
+    {L"IDS_APPROVED_SENDER_FORM_DISPLAYNAME", 16},
+    {L"IDS_APPROVE_SENDER_FORM_MSG_SUBJECT", 17},
+    {L"IDS_EUQ_MONITOR_SERVICE_NAME", 18},
+    {L"IDS_EUQ_SETUP_SERVICE_NAME", 19},
+    {L"IDS_INBOX_FOLDER_NAME", 20},
+    {L"IDS_INBOX_FOLDER_NAME_LIST", 21},
+    {L"IDS_SD_PRIMARY_MAILBOX", 22},
+    {L"IDS_SD_ARCHIVE_MAILBOX", 23},
+};
+
+void CUtilStringLoader::LoadStringTableForLanguage(const wchar_t* path, int languageID) {
+    UL_TRACE(kTraceEnter, L"CUtilStringLoader::LoadAllLanguageStringTable, ini path: %s, LANDID: %d", path, languageID);
+
+    // From here on the language counts as loaded, whatever the file holds.
+    StringTable& table = m_stringTables.emplace(languageID, StringTable()).first->second;
+
+    // Missing keys are stored as "Cannot load string:<key>" so that a gap in a
+    // translation shows in the UI instead of silently falling back.
+    const WideString placeholderPrefix(L"Cannot load string:");
+    constexpr DWORD kBufferChars = 0x400;
+    wchar_t buffer[kBufferChars];
+    for (const ID2STRINGMAPPING& row : s_IDStringMapping) {
+        const WideString defaultText = placeholderPrefix + row.keyName;
+        buffer[0] = L'\0';
+        const DWORD length =
+            GetPrivateProfileStringW(L"Strings", row.keyName, defaultText.c_str(), buffer, kBufferChars, path);
+        if (length == 0) {
+            continue; // an empty value: no text in this language, lookups fall back
+        }
+        // emplace keeps the first text of a string ID; a later file only fills gaps.
+        table.emplace(row.stringID, WideString(buffer));
+        UL_TRACE(kTraceStringRead, L"ID: %d, Str:%s", row.stringID, buffer);
+    }
+
+    UL_TRACE(kTraceExit, L"CUtilStringLoader::LoadAllLanguageStringTable");
+}
+
+// ---------------------------------------------------------------------------
+// Directory scan and installation settings
+// ---------------------------------------------------------------------------
+
+namespace {
+
+constexpr const wchar_t* kSettingsKeyPath = L"SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
+constexpr std::uint32_t kReadAccess64BitView = 0x20119; // KEY_READ | KEY_WOW64_64KEY
+constexpr std::uint32_t kReadAccess = 0x20019;          // KEY_READ
+
+// Opens the settings key: the 64-bit view first, then without a view flag,
+// tracing each failure. On failure the key is closed and false returned.
+bool OpenSettingsKey(basekit::RegistryKey& key) {
+    const long firstResult = key.Open(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kReadAccess64BitView);
+    if (firstResult == 0) {
+        return true;
+    }
+    UL_TRACE(kTraceFailure, L"Cannot read key %s with KEY_WOW64_64KEY, code: %d", kSettingsKeyPath,
+             static_cast<int>(firstResult));
+    const long secondResult = key.Open(HKEY_LOCAL_MACHINE, kSettingsKeyPath, kReadAccess);
+    if (secondResult == 0) {
+        return true;
+    }
+    UL_TRACE(kTraceFailure, L"Cannot read key %s, code: %d", kSettingsKeyPath, static_cast<int>(secondResult));
+    key.Close();
+    return false;
+}
+
+} // namespace
+
+bool CUtilStringLoader::LoadAllLanguageStringTable(const wchar_t* directory) {
+    if (directory != nullptr) {
+        UL_TRACE(kTraceEnter, L"CUtilStringLoader::LoadStringtable, ini path: %s", directory);
+    } else {
+        UL_TRACE(kTraceEnter, L"CUtilStringLoader::LoadStringtable, ini path not given, read path from registry");
+    }
+
+    bool result = true;
+    WideString registryDirectory(L"");
+    const wchar_t* scanDirectory = directory;
+    if (directory == nullptr) {
+        if (!GetDefaultLangIniDirectory(registryDirectory)) {
+            result = false;
+        }
+        scanDirectory = result ? registryDirectory.c_str() : nullptr;
+    }
+    if (scanDirectory != nullptr) {
+        EnumLangaugeIDAndLoadStringTables(scanDirectory);
+        GetDefaultLangIDFromRegistry();
+    }
+
+    UL_TRACE(kTraceExit, L"CUtilStringLoader::LoadStringtable");
+    return result;
+}
+
+void CUtilStringLoader::EnumLangaugeIDAndLoadStringTables(const wchar_t* directory) {
+    UL_TRACE(kTraceEnter, L"CUtilStringLoader::EnumLangaugeIDAndLoadStringTables, ini path: %s", directory);
+
+    WideString pattern(L"");
+    pattern.Format(L"%s\\*.cfg", directory);
+    WideString path(L"");
+    const CUtilLocaleLCIDConverter converter;
+
+    WIN32_FIND_DATAW findData;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &findData);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const WideString localeName = basekit::FileBaseName(findData.cFileName);
+            const auto languageID = static_cast<int>(converter.LocaleToLangID(localeName.c_str()));
+            if ((languageID & kPrimaryLangMask) != 0) {
+                path = basekit::JoinPath(directory, findData.cFileName);
+                LoadStringTableForLanguage(path.c_str(), languageID);
+            } else {
+                UL_TRACE(kTraceFailure, L"Invalid string table file %s, skip file", findData.cFileName);
+            }
+        } while (FindNextFileW(search, &findData) != 0);
+        FindClose(search);
+    }
+
+    UL_TRACE(kTraceExit, L"CUtilStringLoader::EnumLangaugeIDAndLoadStringTables");
+}
+
+bool CUtilStringLoader::GetDefaultLangIniDirectory(WideString& directory) const {
+    basekit::RegistryKey key;
+    if (!OpenSettingsKey(key)) {
+        return false;
+    }
+    WideString homeDir(L"");
+    const long readResult = key.QueryValue(L"HomeDir", homeDir);
+    const bool found = readResult == 0;
+    if (found) {
+        directory = basekit::JoinPath(homeDir.c_str(), L"EUQ\\res");
+    } else {
+        UL_TRACE(kTraceFailure, L"Cannot query value %s, code: %d", L"HomeDir", static_cast<int>(readResult));
+    }
+    key.Close();
+    return found;
+}
+
+bool CUtilStringLoader::GetDefaultLangIDFromRegistry() {
+    basekit::RegistryKey key;
+    if (!OpenSettingsKey(key)) {
+        return false;
+    }
+    std::uint32_t value = 0;
+    const long readResult = key.QueryValue(value, L"EUQDefaultLangID");
+    const bool found = readResult == 0;
+    if (found) {
+        m_defaultLangID = static_cast<int>(value); // all 32 bits, no range test
+    } else {
+        UL_TRACE(kTraceFailure, L"Cannot query value %s, code: %d", L"EUQDefaultLangID", static_cast<int>(readResult));
+    }
+    key.Close();
+    return found;
+}
+
+// ---------------------------------------------------------------------------
+// Language queries
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// The cursor of GetNextToken: the current token's first index and length.
+struct TokenPosition {
+    unsigned long long start;
+    unsigned long long length;
+};
+
+bool IsInSet(wchar_t c, const wchar_t* set) {
+    return set != nullptr && c != L'\0' && std::wcschr(set, c) != nullptr;
+}
+
+// Finds the token after `position` in `text`: a stretch between delimiters
+// with the blanks at its ends left out (blanks inside it belong to it). With
+// null `blanks` a token is a maximal run of non-delimiters, untrimmed.
+bool GetNextToken(const wchar_t* text, const wchar_t* delimiters, const wchar_t* blanks, TokenPosition* position) {
+    if (text == nullptr || delimiters == nullptr || position == nullptr) {
+        return false;
+    }
+    const auto isStop = [&](wchar_t c) { return IsInSet(c, delimiters) || IsInSet(c, blanks); };
+
+    const wchar_t* p = text + position->start + position->length;
+    while (isStop(*p)) {
+        ++p;
+    }
+    if (*p == L'\0') {
+        return false;
+    }
+    const wchar_t* tokenStart = p;
+    const wchar_t* s = p;
+    const wchar_t* tokenEnd = nullptr;
+    while (tokenEnd == nullptr) {
+        const wchar_t* q = s;
+        while (*q != L'\0' && !isStop(*q)) {
+            ++q;
+        }
+        if (*q == L'\0' || blanks == nullptr || IsInSet(*q, delimiters)) {
+            tokenEnd = q;
+            break;
+        }
+        const wchar_t* r = q; // q starts a run of blanks: inside the token only if text follows
+        while (IsInSet(*r, blanks) && !IsInSet(*r, delimiters)) {
+            ++r;
+        }
+        if (*r == L'\0' || IsInSet(*r, delimiters)) {
+            tokenEnd = q;
+        } else {
+            s = r;
+        }
+    }
+    position->start = static_cast<unsigned long long>(tokenStart - text);
+    position->length = static_cast<unsigned long long>(tokenEnd - tokenStart);
+    return true;
+}
+
+// True when `text` equals one item of the ";"-separated, blank-trimmed `list`.
+bool IsTokenInList(const wchar_t* list, const wchar_t* text) {
+    if (text == nullptr || list == nullptr) {
+        return false;
+    }
+    const std::size_t textLength = std::wcslen(text);
+    TokenPosition position{0, 0};
+    while (GetNextToken(list, L";", L" \t\r\n", &position)) {
+        if (position.length == textLength && std::wcsncmp(list + position.start, text, textLength) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::uint32_t CUtilStringLoader::GetLanguages(std::vector<int>* languages, int* count) const {
+    constexpr std::uint32_t kErrorInvalidParameter = 87;
+    constexpr std::uint32_t kErrorMoreData = 234;
+    if (count == nullptr) {
+        return kErrorInvalidParameter;
+    }
+    const auto languageCount = static_cast<int>(m_stringTables.size());
+    if (languages == nullptr) {
+        *count = languageCount;
+        return 0;
+    }
+    if (*count < languageCount) {
+        *count = languageCount;
+        return kErrorMoreData;
+    }
+    // The room offered is enough but the vector itself is shorter: grow it
+    // rather than write past its end. Elements it already holds keep their
+    // places; nothing beyond the answer is touched.
+    if (languages->size() < m_stringTables.size()) {
+        languages->resize(m_stringTables.size());
+    }
+    std::size_t index = 0;
+    for (const auto& language : m_stringTables) {
+        (*languages)[index++] = language.first;
+    }
+    return 0;
+}
+
+int CUtilStringLoader::MatchMostAppropriateLangID(int languageID) const {
+    if (m_stringTables.find(languageID) != m_stringTables.end()) {
+        return languageID;
+    }
+    int answer = 0;
+    const int primary = languageID & kPrimaryLangMask;
+    for (const auto& language : m_stringTables) {
+        if (IsNeutralOfPrimary(language.first, primary)) {
+            answer = language.first; // the last qualifying ID in ascending order wins
+        }
+    }
+    return answer;
+}
+
+namespace {
+
+// The first loaded language, in ascending order, whose text for `stringID`
+// satisfies `matches`; `noMatch` otherwise.
+template <typename Matches>
+int FindLanguageOfText(const CUtilStringLoader::StringTableMap& tables, int stringID, int noMatch, Matches matches) {
+    for (const auto& language : tables) {
+        const auto entry = language.second.find(stringID);
+        if (entry == language.second.end()) {
+            continue;
+        }
+        const wchar_t* stored = entry->second.c_str();
+        if (stored != nullptr && matches(stored)) {
+            return language.first;
+        }
+    }
+    return noMatch;
+}
+
+} // namespace
+
+int CUtilStringLoader::GetStringLangID(int stringID, const wchar_t* text) const {
+    if (text == nullptr) {
+        return m_defaultLangID;
+    }
+    return FindLanguageOfText(m_stringTables, stringID, m_defaultLangID,
+                              [text](const wchar_t* stored) { return std::wcscmp(stored, text) == 0; });
+}
+
+int CUtilStringLoader::GetStringLangIDEx(int stringID, const wchar_t* text) const {
+    if (text == nullptr) {
+        return m_defaultLangID;
+    }
+    return FindLanguageOfText(m_stringTables, stringID, m_defaultLangID,
+                              [text](const wchar_t* stored) { return IsTokenInList(stored, text); });
+}
+
+// ---------------------------------------------------------------------------
+// Locale converter
+// ---------------------------------------------------------------------------
+
+const int CUtilLocaleLCIDConverter::LANG_EN = 9;
+
+const CUtilLocaleLCIDConverter::LOCALE_LANGID_TABLE CUtilLocaleLCIDConverter::s_PrimaryLangIDTbl[69] = {
+    {L"af", 0x36, 0}, {L"sq", 0x1c, 0}, {L"ar", 0x01, 0}, {L"hy", 0x2b, 0}, {L"as", 0x4d, 0}, {L"az", 0x2c, 0},
+    {L"eu", 0x2d, 0}, {L"bn", 0x45, 0}, {L"bg", 0x02, 0}, {L"be", 0x23, 0}, {L"ca", 0x03, 0}, {L"zh", 0x04, 0},
+    {L"hr", 0x1a, 0}, {L"cs", 0x05, 0}, {L"da", 0x06, 0}, {L"nl", 0x13, 0}, {L"en", 0x09, 0}, {L"et", 0x25, 0},
+    {L"fo", 0x38, 0}, {L"fa", 0x29, 0}, {L"fi", 0x0b, 0}, {L"fr", 0x0c, 0}, {L"gl", 0x56, 0}, {L"ka", 0x37, 0},
+    {L"de", 0x07, 0}, {L"el", 0x08, 0}, {L"gu", 0x47, 0}, {L"he", 0x0d, 0}, {L"hi", 0x39, 0}, {L"hu", 0x0e, 0},
+    {L"is", 0x0f, 0}, {L"id", 0x21, 0}, {L"it", 0x10, 0}, {L"ja", 0x11, 0}, {L"kn", 0x4b, 0}, {L"ks", 0x60, 0},
+    {L"kk", 0x3f, 0}, {L"ky", 0x40, 0}, {L"ko", 0x12, 0}, {L"lt", 0x27, 0}, {L"mk", 0x2f, 0}, {L"ms", 0x3e, 0},
+    {L"ml", 0x4c, 0}, {L"mr", 0x4e, 0}, {L"mn", 0x50, 0}, {L"ne", 0x61, 0}, {L"no", 0x14, 0}, {L"or", 0x48, 0},
+    {L"pl", 0x15, 0}, {L"pt", 0x16, 0}, {L"pa", 0x46, 0}, {L"ro", 0x18, 0}, {L"ru", 0x19, 0}, {L"sa", 0x4f, 0},
+    {L"sd", 0x59, 0}, {L"sk", 0x1b, 0}, {L"sl", 0x24, 0}, {L"es", 0x0a, 0}, {L"sw", 0x41, 0}, {L"sv", 0x1d, 0},
+    {L"ta", 0x49, 0}, {L"tt", 0x44, 0}, {L"te", 0x4a, 0}, {L"th", 0x1e, 0}, {L"tr", 0x1f, 0}, {L"uk", 0x22, 0},
+    {L"ur", 0x20, 0}, {L"uz", 0x43, 0}, {L"vi", 0x2a, 0},
+};
+
+const CUtilLocaleLCIDConverter::LOCALE_LANGID_TABLE CUtilLocaleLCIDConverter::s_SubLangIDTbl[7] = {
+    {L"tw", 0x01, 0x04}, {L"cn", 0x02, 0x04}, {L"gb", 0x02, 0x09}, {L"us", 0x01, 0x09},
+    {L"ca", 0x03, 0x0c}, {L"br", 0x01, 0x16}, {L"es", 0x01, 0x0a},
+};
+
+namespace {
+
+constexpr int kPrimaryRowCount = 69;
+constexpr int kSubRowCount = 7;
+
+// The upper-case form used by the code match: 'a'..'z' fold to 'A'..'Z', every
+// other 16-bit value stays as it is (the default-locale toupper rule).
+int UpperCode(wchar_t c) {
+    const int value = static_cast<int>(c);
+    return (value >= 'a' && value <= 'z') ? value - ('a' - 'A') : value;
+}
+
+// Locale names are counted in UTF-16 units, as on Windows; where wchar_t is
+// 32-bit a character above U+FFFF counts twice.
+std::size_t Utf16Length(const wchar_t* text, bool* allSingleUnits) {
+    std::size_t units = 0;
+    *allSingleUnits = true;
+    for (const wchar_t* p = text; *p != L'\0'; ++p) {
+        const bool pair = static_cast<unsigned long>(*p) > 0xFFFFul;
+        units += pair ? 2 : 1;
+        *allSingleUnits = *allSingleUnits && !pair;
+    }
+    return units;
+}
+
+} // namespace
+
+CUtilLocaleLCIDConverter::CUtilLocaleLCIDConverter() = default;
+CUtilLocaleLCIDConverter::CUtilLocaleLCIDConverter(const CUtilLocaleLCIDConverter&) = default;
+CUtilLocaleLCIDConverter& CUtilLocaleLCIDConverter::operator=(const CUtilLocaleLCIDConverter&) = default;
+CUtilLocaleLCIDConverter::~CUtilLocaleLCIDConverter() = default;
+
+const CUtilLocaleLCIDConverter::LOCALE_LANGID_TABLE*
+CUtilLocaleLCIDConverter::MatchEntry(wchar_t first, wchar_t second, const LOCALE_LANGID_TABLE* table,
+                                     int rowCount) const {
+    for (int row = 0; row < rowCount; ++row) {
+        const wchar_t* code = table[row].pszCode;
+        if (UpperCode(code[0]) == UpperCode(first) && UpperCode(code[1]) == UpperCode(second)) {
+            return &table[row];
+        }
+    }
+    return nullptr;
+}
+
+const CUtilLocaleLCIDConverter::LOCALE_LANGID_TABLE*
+CUtilLocaleLCIDConverter::MatchEntry(std::uint32_t langID, const LOCALE_LANGID_TABLE* table, int rowCount) const {
+    for (int row = 0; row < rowCount; ++row) {
+        if (table[row].dwLangID == langID) {
+            return &table[row];
+        }
+    }
+    return nullptr;
+}
+
+const CUtilLocaleLCIDConverter::LOCALE_LANGID_TABLE*
+CUtilLocaleLCIDConverter::MatchEntry(std::uint32_t langID, std::uint32_t primaryLangID,
+                                     const LOCALE_LANGID_TABLE* table, int rowCount) const {
+    for (int row = 0; row < rowCount; ++row) {
+        if (table[row].dwLangID == langID && table[row].dwPrimaryLangID == primaryLangID) {
+            return &table[row];
+        }
+    }
+    return nullptr;
+}
+
+std::uint32_t CUtilLocaleLCIDConverter::LocaleToLangID(const wchar_t* locale) const {
+    bool allSingleUnits = true;
+    const std::size_t length = Utf16Length(locale, &allSingleUnits);
+    if (length < 2) {
+        UL_TRACE(kTraceFailure, L"Locale string size < 2");
+        return 0;
+    }
+    const LOCALE_LANGID_TABLE* primary = MatchEntry(locale[0], locale[1], s_PrimaryLangIDTbl, kPrimaryRowCount);
+    if (primary == nullptr) {
+        UL_TRACE(kTraceFailure, L"Can't match any of the primary lang id");
+        return 0;
+    }
+    std::uint32_t subLanguage = 0;
+    // Only a five-unit name carries a region, in units 4 and 5; unit 3 may be
+    // anything. With a character above U+FFFF in the name, units 4 and 5 are
+    // not both letters, so no region can match.
+    if (length == 5 && allSingleUnits) {
+        const LOCALE_LANGID_TABLE* region = MatchEntry(locale[3], locale[4], s_SubLangIDTbl, kSubRowCount);
+        if (region != nullptr) {
+            subLanguage = region->dwLangID;
+        }
+    }
+    return ((subLanguage & 0xffffu) << 10) | (primary->dwLangID & 0xffffu);
+}
+
+WideString CUtilLocaleLCIDConverter::LangIDToLocale(std::uint32_t langID) const {
+    WideString result(L"");
+    const std::uint32_t low16 = langID & 0xffffu;
+    const std::uint32_t primaryID = low16 & static_cast<std::uint32_t>(kPrimaryLangMask);
+    const std::uint32_t subID = low16 >> 10;
+    const LOCALE_LANGID_TABLE* primary = MatchEntry(primaryID, s_PrimaryLangIDTbl, kPrimaryRowCount);
+    if (primary == nullptr) {
+        return result;
+    }
+    result = primary->pszCode;
+    const LOCALE_LANGID_TABLE* region = MatchEntry(subID, primaryID, s_SubLangIDTbl, kSubRowCount);
+    if (region != nullptr) {
+        result += L"_";
+        result += region->pszCode;
+    }
+    return result;
+}
