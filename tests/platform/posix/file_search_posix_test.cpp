@@ -2,6 +2,7 @@
 // hits), names that are not UTF-8, and the handle rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 

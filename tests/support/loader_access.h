@@ -1,0 +1,41 @@
+// A CUtilStringLoader that opens its protected members to tests and lets a
+// test put texts straight into the store, so lookup and query tests need no
+// files.
+#ifndef UTIL_STRINGLOADER_LOADER_ACCESS_H
+#define UTIL_STRINGLOADER_LOADER_ACCESS_H
+
+#include "Util_StringLoader.h"
+
+namespace testsupport {
+
+class LoaderAccess : public CUtilStringLoader {
+public:
+    using CUtilStringLoader::EnumLangaugeIDAndLoadStringTables;
+    using CUtilStringLoader::GetDefaultLangIDFromRegistry;
+    using CUtilStringLoader::GetDefaultLangIniDirectory;
+    using CUtilStringLoader::LoadAString;
+    using CUtilStringLoader::LoadStringTableForLanguage;
+    using CUtilStringLoader::LoadStringUsingPrimaryLangID;
+    using CUtilStringLoader::m_defaultLangID;
+    using CUtilStringLoader::m_stringTables;
+    using CUtilStringLoader::s_IDStringMapping;
+
+    // Makes `languageID` loaded (with an empty table if it was not).
+    LoaderAccess& AddLanguage(int languageID) {
+        m_stringTables[languageID];
+        return *this;
+    }
+    // Stores a text; replaces an earlier one, which the library itself never does.
+    LoaderAccess& AddText(int languageID, int stringID, const wchar_t* text) {
+        m_stringTables[languageID][stringID] = text;
+        return *this;
+    }
+    const StringTable* Table(int languageID) const {
+        const auto it = m_stringTables.find(languageID);
+        return it == m_stringTables.end() ? nullptr : &it->second;
+    }
+};
+
+} // namespace testsupport
+
+#endif // UTIL_STRINGLOADER_LOADER_ACCESS_H
