@@ -482,7 +482,7 @@ std::size_t Utf16Length(const wchar_t* text, bool* allSingleUnits) {
     std::size_t units = 0;
     *allSingleUnits = true;
     for (const wchar_t* p = text; *p != L'\0'; ++p) {
-        const bool pair = static_cast<unsigned long>(*p) > 0xFFFFul;
+        const bool pair = (static_cast<unsigned long>(*p) >> 16) != 0; // never true for a 16-bit wchar_t
         units += pair ? 2 : 1;
         *allSingleUnits = *allSingleUnits && !pair;
     }

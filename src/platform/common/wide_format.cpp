@@ -229,7 +229,9 @@ void AppendConversion(std::wstring& out, const Spec& spec, va_list& args) {
         }
         break;
     case L'c': {
-        const wchar_t c[2] = {static_cast<wchar_t>(va_arg(args, std::wint_t)), L'\0'};
+        // A wide character arrives promoted: as int where wint_t is 16-bit (Windows).
+        using PromotedWint = decltype(+std::wint_t{});
+        const wchar_t c[2] = {static_cast<wchar_t>(va_arg(args, PromotedWint)), L'\0'};
         AppendPadded(out, spec, c, 1);
         break;
     }
