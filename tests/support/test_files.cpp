@@ -14,6 +14,30 @@ namespace testsupport {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// Narrow paths in these helpers are native on Linux (bytes, usually UTF-8) and
+// UTF-8 on Windows, where the file system itself is UTF-16: going through
+// fs::u8path keeps non-ASCII names intact instead of squeezing them through
+// the ANSI code page.
+fs::path ToPath(const std::string& path) {
+#ifdef _WIN32
+    return fs::u8path(path);
+#else
+    return fs::path(path);
+#endif
+}
+
+std::string FromPath(const fs::path& path) {
+#ifdef _WIN32
+    return path.u8string();
+#else
+    return path.string();
+#endif
+}
+
+} // namespace
+
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
@@ -23,7 +47,7 @@ TempDir::TempDir() {
             base / ("ul_test_" + std::to_string(random()) + "_" + std::to_string(counter.fetch_add(1)));
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
-            m_path = candidate.string();
+            m_path = FromPath(candidate);
             return;
         }
     }
@@ -33,14 +57,15 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code error;
     // Make everything writable again first: tests take permissions away.
-    for (auto it = fs::recursive_directory_iterator(m_path, fs::directory_options::skip_permission_denied, error);
+    for (auto it =
+             fs::recursive_directory_iterator(ToPath(m_path), fs::directory_options::skip_permission_denied, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         std::error_code ignored;
         if (!it->is_symlink(ignored)) {
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         }
     }
-    fs::remove_all(m_path, error);
+    fs::remove_all(ToPath(m_path), error);
 }
 
 std::wstring TempDir::wpath() const {
@@ -48,7 +73,7 @@ std::wstring TempDir::wpath() const {
 }
 
 std::string TempDir::file(const std::string& name) const {
-    return (fs::path(m_path) / name).string();
+    return FromPath(ToPath(m_path) / ToPath(name));
 }
 
 std::wstring TempDir::wfile(const std::string& name) const {
@@ -60,11 +85,16 @@ std::wstring Widen(const std::string& text) {
 }
 
 std::string Narrow(const std::wstring& text) {
+#ifdef _WIN32
+    // Windows paths keep their backslashes; only the encoding changes.
+    return basekit::detail::EncodeUtf8(text);
+#else
     return basekit::detail::WidePathToNative(text.c_str());
+#endif
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(ToPath(path), std::ios::binary | std::ios::trunc);
     if (!out) {
         throw std::runtime_error("cannot write " + path);
     }
@@ -125,7 +155,7 @@ void WriteTextFile(const std::string& path, const std::wstring& text, Encoding e
 }
 
 void MakeDirectory(const std::string& path) {
-    fs::create_directories(path);
+    fs::create_directories(ToPath(path));
 }
 
 } // namespace testsupport
