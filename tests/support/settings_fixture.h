@@ -2,17 +2,16 @@
 // HKEY_LOCAL_MACHINE\SOFTWARE\Corvenic\Velmora\CurrentVersion with its values.
 // On Windows the real key is written (and removed afterwards); on Linux a .reg
 // file is written and VELMORA_REGISTRY points at it for the test's lifetime.
+// The loader's two values by name, over SettingsRegistry.
 #ifndef UTIL_STRINGLOADER_SETTINGS_FIXTURE_H
 #define UTIL_STRINGLOADER_SETTINGS_FIXTURE_H
 
 #include <cstdint>
-#include <memory>
-#include <optional>
 #include <string>
 
-namespace testsupport {
+#include "support/test_registry.h"
 
-class TempDir;
+namespace testsupport {
 
 class ScopedSettings {
 public:
@@ -30,13 +29,7 @@ public:
     ScopedSettings& SetDefaultLangIDAsString(const std::wstring& text);
 
 private:
-    void Write();
-    bool m_keyExists = false;
-    std::optional<std::wstring> m_homeDir;
-    std::optional<std::uint32_t> m_defaultLangID;
-    std::optional<std::wstring> m_defaultLangIDText;
-    std::unique_ptr<TempDir> m_dir;
-    std::optional<std::string> m_previousRegistryVariable;
+    SettingsRegistry m_registry;
 };
 
 // Makes the next Opens of the settings key fail while `mask` (e.g. 0x100,

@@ -27,8 +27,14 @@ TEST(TraceDefaultDestinationTest, FileNamedByEnvironmentGetsOneLinePerRecord) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream content;
     content << in.rdbuf();
-    EXPECT_EQ(content.str(), "[0110] .\\Util_StringLoader(12): ini path: /opt/\xC3\xA9\n"
-                             "[1003] .\\Util_StringLoader(13): code: 5\n");
+#if defined(_WIN32)
+    // The file is written in text mode, so lines end in CR LF on Windows.
+    const std::string eol = "\r\n";
+#else
+    const std::string eol = "\n";
+#endif
+    EXPECT_EQ(content.str(), "[0110] .\\Util_StringLoader(12): ini path: /opt/\xC3\xA9" + eol +
+                                 "[1003] .\\Util_StringLoader(13): code: 5" + eol);
 }
 
 } // namespace
