@@ -106,8 +106,9 @@ TEST(DirectoryScanTest, NamesConvertByTheirFirstTwoLettersAndMerge) {
         languages.push_back(table.first);
     }
     EXPECT_EQ(languages, (std::vector<int>{9, 0x0c}));
-    // Search order: en.cfg, en_au.cfg, english.cfg; en_au fills the gap first.
-    EXPECT_EQ(loader.LoadStringW(9, kSpam, false).str(), L"Junk");
+    // Search order: en.cfg, english.cfg, en_au.cfg ('G' sorts before '_'), so
+    // english.cfg fills the gap that en.cfg left and en_au.cfg changes nothing.
+    EXPECT_EQ(loader.LoadStringW(9, kSpam, false).str(), L"Spam");
     EXPECT_EQ(loader.LoadStringW(0x0c, kSpam, false).str(), L"Pourriel");
 }
 

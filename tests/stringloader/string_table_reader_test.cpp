@@ -153,7 +153,7 @@ TEST(StringTableReaderTest, LongValuesAreCutTo1023Characters) {
 TEST(StringTableReaderTest, TraceRecordsNameTheFileAndEachStringRead) {
     TempDir dir;
     testsupport::WriteTextFile(dir.file("zh_tw.cfg"),
-                               L"\uFEFF[Strings]\r\nIDS_SPAM_FOLDER_NAME=\u5783\u573e\u90f5\u4ef6\r\n"
+                               L"[Strings]\r\nIDS_SPAM_FOLDER_NAME=\u5783\u573e\u90f5\u4ef6\r\n"
                                L"IDS_INBOX_FOLDER_NAME=\r\n",
                                Encoding::Utf16LeBom);
     const std::wstring path = dir.wfile("zh_tw.cfg");
