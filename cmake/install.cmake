@@ -1,0 +1,54 @@
+# Install rules: the shared library, its four public headers under
+# include/util_stringloader, a CMake package (find_package(util_stringloader
+# CONFIG) gives util_stringloader::util_stringloader) and a pkg-config file.
+# Every installed path is relative to the prefix, so `cmake --install --prefix`
+# can put the tree anywhere. The consumer test at the end builds a small
+# program against such a tree both ways.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(UL_INSTALL_INCLUDEDIR include/util_stringloader) # also the target's INSTALL_INTERFACE directory
+set(UL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/util_stringloader)
+set(UL_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+install(TARGETS util_stringloader EXPORT util_stringloaderTargets
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        INCLUDES DESTINATION ${UL_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/src/stringloader/Util_StringLoader.h ${PROJECT_SOURCE_DIR}/src/platform/basekit.h
+              ${PROJECT_SOURCE_DIR}/src/platform/tracekit.h
+              ${PROJECT_SOURCE_DIR}/src/platform/util_stringloader_export.h
+        DESTINATION ${UL_INSTALL_INCLUDEDIR})
+
+install(EXPORT util_stringloaderTargets NAMESPACE util_stringloader:: DESTINATION ${UL_INSTALL_CMAKEDIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/util_stringloader-config.cmake.in
+                              ${PROJECT_BINARY_DIR}/util_stringloader-config.cmake
+                              INSTALL_DESTINATION ${UL_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/util_stringloader-config-version.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/util_stringloader-config.cmake
+              ${PROJECT_BINARY_DIR}/util_stringloader-config-version.cmake
+        DESTINATION ${UL_INSTALL_CMAKEDIR})
+
+# pkg-config finds the prefix from the .pc file's own place (${pcfiledir}),
+# so the file stays right when the tree is installed or moved elsewhere.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  message(FATAL_ERROR "util_stringloader: CMAKE_INSTALL_LIBDIR must be relative to the prefix")
+endif()
+file(RELATIVE_PATH UL_PKGCONFIG_TO_PREFIX /prefix/${UL_INSTALL_PKGCONFIGDIR} /prefix)
+string(REGEX REPLACE "/$" "" UL_PKGCONFIG_TO_PREFIX "${UL_PKGCONFIG_TO_PREFIX}")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/util_stringloader-pkgconfig.pc.in
+               ${PROJECT_BINARY_DIR}/util_stringloader.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/util_stringloader.pc DESTINATION ${UL_INSTALL_PKGCONFIGDIR})
+
+# The consumer test installs this build into a prefix inside the build tree
+# and builds tests/consumer against it, once through find_package and once
+# through pkg-config.
+if(UTIL_STRINGLOADER_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME install_consumer_test
+           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+                   -DWORK_DIR=${PROJECT_BINARY_DIR}/install-consumer -DGENERATOR=${CMAKE_GENERATOR}
+                   -DCXX_COMPILER=${CMAKE_CXX_COMPILER} -DLIBDIR=${CMAKE_INSTALL_LIBDIR}
+                   -P ${PROJECT_SOURCE_DIR}/tests/consumer/run_consumer_test.cmake)
+endif()

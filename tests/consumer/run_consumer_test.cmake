@@ -1,0 +1,63 @@
+# Installs a build tree into WORK_DIR/prefix and builds the consumer in this
+# folder against it twice: through find_package(util_stringloader CONFIG) and
+# through pkg-config. Each consumer then runs on the sample string tables.
+#
+# Run by ctest as: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=...
+#                        -DGENERATOR=... -DCXX_COMPILER=... -DLIBDIR=... -P run_consumer_test.cmake
+foreach(variable BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX_COMPILER LIBDIR)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "run_consumer_test.cmake: ${variable} is not set")
+  endif()
+endforeach()
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "failed (${result}): ${command}\n${output}")
+  endif()
+  set(last_output "${output}" PARENT_SCOPE)
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(header Util_StringLoader.h basekit.h tracekit.h util_stringloader_export.h)
+  if(NOT EXISTS ${prefix}/include/util_stringloader/${header})
+    message(FATAL_ERROR "not installed: include/util_stringloader/${header}")
+  endif()
+endforeach()
+foreach(file ${LIBDIR}/cmake/util_stringloader/util_stringloader-config.cmake ${LIBDIR}/pkgconfig/util_stringloader.pc)
+  if(NOT EXISTS ${prefix}/${file})
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+
+find_program(PKG_CONFIG_EXECUTABLE NAMES pkg-config pkgconf)
+if(NOT PKG_CONFIG_EXECUTABLE)
+  message(FATAL_ERROR "pkg-config is not installed: the pkg-config half of this test needs it "
+                      "(on Debian and Ubuntu: apt-get install pkg-config)")
+endif()
+
+set(consumer_source ${SOURCE_DIR}/tests/consumer)
+set(tables ${SOURCE_DIR}/examples/res)
+
+# find_package: only CMAKE_PREFIX_PATH points at the tree.
+set(ENV{PKG_CONFIG_PATH} "")
+run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/with-package -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${prefix} -DCONSUMER_USE_PKGCONFIG=OFF)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/with-package)
+run(${WORK_DIR}/with-package/consumer ${tables})
+message(STATUS "find_package: ${last_output}")
+
+# pkg-config: only PKG_CONFIG_PATH points at the tree.
+set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
+run(${PKG_CONFIG_EXECUTABLE} --cflags --libs util_stringloader)
+message(STATUS "pkg-config flags: ${last_output}")
+run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/with-pkgconfig -G ${GENERATOR}
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCONSUMER_USE_PKGCONFIG=ON
+    -DPKG_CONFIG_EXECUTABLE=${PKG_CONFIG_EXECUTABLE})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/with-pkgconfig)
+run(${WORK_DIR}/with-pkgconfig/consumer ${tables})
+message(STATUS "pkg-config: ${last_output}")
