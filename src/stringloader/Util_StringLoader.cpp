@@ -177,6 +177,23 @@ constexpr const wchar_t* kSettingsKeyPath = L"SOFTWARE\\Corvenic\\Velmora\\Curre
 constexpr std::uint32_t kReadAccess64BitView = 0x20119; // KEY_READ | KEY_WOW64_64KEY
 constexpr std::uint32_t kReadAccess = 0x20019;          // KEY_READ
 
+// Closes a file search when the scan ends, also when an allocation failure
+// passes through the scan: the search handle owns the directory listing.
+class SearchCloser {
+public:
+    explicit SearchCloser(HANDLE search) : m_search(search) {}
+    ~SearchCloser() {
+        if (m_search != INVALID_HANDLE_VALUE) {
+            FindClose(m_search);
+        }
+    }
+    SearchCloser(const SearchCloser&) = delete;
+    SearchCloser& operator=(const SearchCloser&) = delete;
+
+private:
+    HANDLE m_search;
+};
+
 // Opens the settings key: the 64-bit view first, then without a view flag,
 // tracing each failure. On failure the key is closed and false returned.
 bool OpenSettingsKey(basekit::RegistryKey& key) {
@@ -232,6 +249,7 @@ void CUtilStringLoader::EnumLangaugeIDAndLoadStringTables(const wchar_t* directo
 
     WIN32_FIND_DATAW findData;
     const HANDLE search = FindFirstFileW(pattern.c_str(), &findData);
+    const SearchCloser closer(search);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             const WideString localeName = basekit::FileBaseName(findData.cFileName);
@@ -243,7 +261,6 @@ void CUtilStringLoader::EnumLangaugeIDAndLoadStringTables(const wchar_t* directo
                 UL_TRACE(kTraceFailure, L"Invalid string table file %s, skip file", findData.cFileName);
             }
         } while (FindNextFileW(search, &findData) != 0);
-        FindClose(search);
     }
 
     UL_TRACE(kTraceExit, L"CUtilStringLoader::EnumLangaugeIDAndLoadStringTables");
