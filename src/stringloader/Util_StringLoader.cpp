@@ -5,6 +5,7 @@
 // no conditional code of its own.
 #include "Util_StringLoader.h"
 
+#include <cstdint>
 #include <cwchar>
 
 #include "platform/common/module_handle.h"
@@ -29,9 +30,38 @@ constexpr unsigned kTraceFailure = 0x1003;
 // Language ID fields: primary language in bits 0-9, sub-language in bits 10-15.
 constexpr int kPrimaryLangMask = 0x3ff;
 constexpr int kSubLangMask = 0xfc00;
+// A neutral ID of primary language P is one whose bits 0-15 are exactly P.
+static_assert((kPrimaryLangMask | kSubLangMask) == 0xffff, "the two fields fill the 16-bit LANGID");
 
-bool IsNeutralOfPrimary(int languageID, int primary) {
-    return (languageID & kPrimaryLangMask) == primary && (languageID & kSubLangMask) == 0;
+// Visits, in ascending order, every stored language ID that is a neutral ID of
+// `primary`: its bits 0-15 are exactly `primary` (sub-language bits zero), so
+// the candidates lie 0x10000 apart. Instead of walking every language, the
+// walk jumps with lower_bound to the next candidate of each 64K block that
+// holds IDs; with the usual 16-bit IDs that is one lookup.
+template <typename Tables, typename Visit> void ForEachNeutralOf(const Tables& tables, int primary, Visit visit) {
+    if (tables.empty()) {
+        return;
+    }
+    constexpr long long kBlock = 0x10000;
+    const auto candidateFrom = [primary](long long id) {
+        // The first ID at or above `id` whose low 16 bits are `primary`.
+        long long candidate = (id & ~(kBlock - 1)) | primary;
+        return candidate < id ? candidate + kBlock : candidate;
+    };
+    const long long last = tables.rbegin()->first;
+    long long candidate = candidateFrom(tables.begin()->first);
+    while (candidate <= last) {
+        const auto found = tables.lower_bound(static_cast<int>(candidate));
+        if (found == tables.end()) {
+            return;
+        }
+        if (found->first == candidate) {
+            visit(*found);
+            candidate += kBlock;
+        } else {
+            candidate = candidateFrom(found->first);
+        }
+    }
 }
 
 } // namespace
@@ -81,30 +111,59 @@ bool CUtilStringLoader::LoadAString(int languageID, int stringID, WideString& ou
     return true;
 }
 
-bool CUtilStringLoader::LoadStringUsingPrimaryLangID(int languageID, int stringID, WideString& output) const {
-    const int primary = languageID & kPrimaryLangMask;
-    bool neutralTableLoaded = false;
-    // Several stored IDs can share the low 16 bits (they differ above bit 15);
-    // each is consulted in ascending order and the last holder of the string wins.
-    for (const auto& language : m_stringTables) {
-        if (IsNeutralOfPrimary(language.first, primary)) {
-            LoadAString(language.first, stringID, output);
-            neutralTableLoaded = true;
+namespace {
+
+// The text of `stringID` in the neutral tables of `primary`: several stored IDs
+// can share the low 16 bits (they differ above bit 15); each is consulted in
+// ascending order and the last holder of the string wins. Null when none holds
+// it; `loaded` tells whether any neutral table of `primary` is loaded.
+const WideString* FindNeutralText(const CUtilStringLoader::StringTableMap& tables, int primary, int stringID,
+                                  bool* loaded) {
+    const WideString* text = nullptr;
+    *loaded = false;
+    ForEachNeutralOf(tables, primary, [&](const auto& language) {
+        *loaded = true;
+        const auto entry = language.second.find(stringID);
+        if (entry != language.second.end()) {
+            text = &entry->second;
         }
+    });
+    return text;
+}
+
+} // namespace
+
+bool CUtilStringLoader::LoadStringUsingPrimaryLangID(int languageID, int stringID, WideString& output) const {
+    bool neutralTableLoaded = false;
+    const WideString* text =
+        FindNeutralText(m_stringTables, languageID & kPrimaryLangMask, stringID, &neutralTableLoaded);
+    if (text != nullptr) {
+        output = *text;
     }
     return neutralTableLoaded;
 }
 
 WideString CUtilStringLoader::LoadStringW(int languageID, int stringID, bool fallback) const {
-    WideString result(L"");
-    if (LoadAString(languageID, stringID, result) || !fallback) {
-        return result;
+    // The same steps as LoadAString and LoadStringUsingPrimaryLangID, but the
+    // text found is copied once, straight into the result.
+    const auto table = m_stringTables.find(languageID);
+    if (table != m_stringTables.end()) {
+        const auto entry = table->second.find(stringID);
+        if (entry != table->second.end()) {
+            return entry->second;
+        }
     }
-    if (LoadStringUsingPrimaryLangID(languageID, stringID, result)) {
-        return result;
+    if (!fallback) {
+        return WideString();
     }
-    LoadStringUsingPrimaryLangID(LANG_ID_EN, stringID, result);
-    return result;
+    bool neutralTableLoaded = false;
+    const WideString* text =
+        FindNeutralText(m_stringTables, languageID & kPrimaryLangMask, stringID, &neutralTableLoaded);
+    if (!neutralTableLoaded) {
+        // English answers only when no neutral table of the primary language is loaded.
+        text = FindNeutralText(m_stringTables, LANG_ID_EN, stringID, &neutralTableLoaded);
+    }
+    return text != nullptr ? *text : WideString();
 }
 
 // ---------------------------------------------------------------------------
@@ -312,21 +371,68 @@ struct TokenPosition {
     unsigned long long length;
 };
 
-bool IsInSet(wchar_t c, const wchar_t* set) {
-    return set != nullptr && c != L'\0' && std::wcschr(set, c) != nullptr;
-}
+// A character set of GetNextToken, given as one or two NUL-terminated strings
+// (either may be null). Sets are tiny and nearly always ASCII, so membership of
+// an ASCII character is one bit test; only a set that holds other characters
+// is searched for them.
+class CharSet {
+public:
+    explicit CharSet(const wchar_t* chars, const wchar_t* moreChars = nullptr) : m_chars{chars, moreChars} {
+        for (const wchar_t* set : m_chars) {
+            for (const wchar_t* c = set; c != nullptr && *c != L'\0'; ++c) {
+                const auto value = static_cast<unsigned long>(*c);
+                if (value < 128) {
+                    m_ascii[value >> 6] |= std::uint64_t{1} << (value & 63);
+                } else {
+                    m_hasOthers = true;
+                }
+            }
+        }
+    }
+    bool Contains(wchar_t c) const {
+        const auto value = static_cast<unsigned long>(c);
+        if (value < 128) {
+            return ((m_ascii[value >> 6] >> (value & 63)) & 1) != 0;
+        }
+        if (!m_hasOthers) {
+            return false;
+        }
+        for (const wchar_t* set : m_chars) {
+            if (set != nullptr && std::wcschr(set, c) != nullptr) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    const wchar_t* m_chars[2];
+    std::uint64_t m_ascii[2] = {0, 0}; // NUL never belongs: its bit stays clear
+    bool m_hasOthers = false;
+};
+
+// The sets GetNextToken works with: the delimiters, the blanks (null for none)
+// and the stop set, both together.
+struct TokenSets {
+    TokenSets(const wchar_t* delimiterChars, const wchar_t* blankChars)
+        : delimiters(delimiterChars), blanks(blankChars), stop(delimiterChars, blankChars),
+          hasDelimiters(delimiterChars != nullptr), hasBlanks(blankChars != nullptr) {}
+    CharSet delimiters;
+    CharSet blanks;
+    CharSet stop;
+    bool hasDelimiters;
+    bool hasBlanks;
+};
 
 // Finds the token after `position` in `text`: a stretch between delimiters
 // with the blanks at its ends left out (blanks inside it belong to it). With
-// null `blanks` a token is a maximal run of non-delimiters, untrimmed.
-bool GetNextToken(const wchar_t* text, const wchar_t* delimiters, const wchar_t* blanks, TokenPosition* position) {
-    if (text == nullptr || delimiters == nullptr || position == nullptr) {
+// no blanks a token is a maximal run of non-delimiters, untrimmed.
+bool GetNextToken(const wchar_t* text, const TokenSets& sets, TokenPosition* position) {
+    if (text == nullptr || !sets.hasDelimiters || position == nullptr) {
         return false;
     }
-    const auto isStop = [&](wchar_t c) { return IsInSet(c, delimiters) || IsInSet(c, blanks); };
-
     const wchar_t* p = text + position->start + position->length;
-    while (isStop(*p)) {
+    while (sets.stop.Contains(*p)) {
         ++p;
     }
     if (*p == L'\0') {
@@ -337,18 +443,18 @@ bool GetNextToken(const wchar_t* text, const wchar_t* delimiters, const wchar_t*
     const wchar_t* tokenEnd = nullptr;
     while (tokenEnd == nullptr) {
         const wchar_t* q = s;
-        while (*q != L'\0' && !isStop(*q)) {
+        while (*q != L'\0' && !sets.stop.Contains(*q)) {
             ++q;
         }
-        if (*q == L'\0' || blanks == nullptr || IsInSet(*q, delimiters)) {
+        if (*q == L'\0' || !sets.hasBlanks || sets.delimiters.Contains(*q)) {
             tokenEnd = q;
             break;
         }
         const wchar_t* r = q; // q starts a run of blanks: inside the token only if text follows
-        while (IsInSet(*r, blanks) && !IsInSet(*r, delimiters)) {
+        while (sets.blanks.Contains(*r) && !sets.delimiters.Contains(*r)) {
             ++r;
         }
-        if (*r == L'\0' || IsInSet(*r, delimiters)) {
+        if (*r == L'\0' || sets.delimiters.Contains(*r)) {
             tokenEnd = q;
         } else {
             s = r;
@@ -364,9 +470,14 @@ bool IsTokenInList(const wchar_t* list, const wchar_t* text) {
     if (text == nullptr || list == nullptr) {
         return false;
     }
+    // Items are never empty, so the empty text is in no list.
     const std::size_t textLength = std::wcslen(text);
+    if (textLength == 0) {
+        return false;
+    }
+    static const TokenSets kSets(L";", L" \t\r\n"); // built once: every call passes the same sets
     TokenPosition position{0, 0};
-    while (GetNextToken(list, L";", L" \t\r\n", &position)) {
+    while (GetNextToken(list, kSets, &position)) {
         if (position.length == textLength && std::wcsncmp(list + position.start, text, textLength) == 0) {
             return true;
         }
@@ -409,12 +520,9 @@ int CUtilStringLoader::MatchMostAppropriateLangID(int languageID) const {
         return languageID;
     }
     int answer = 0;
-    const int primary = languageID & kPrimaryLangMask;
-    for (const auto& language : m_stringTables) {
-        if (IsNeutralOfPrimary(language.first, primary)) {
-            answer = language.first; // the last qualifying ID in ascending order wins
-        }
-    }
+    ForEachNeutralOf(m_stringTables, languageID & kPrimaryLangMask, [&answer](const auto& language) {
+        answer = language.first; // the last qualifying ID in ascending order wins
+    });
     return answer;
 }
 
