@@ -4,6 +4,8 @@
 #include "platform/common/text_codec.h"
 
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 
 namespace basekit::detail {
 
@@ -87,6 +89,24 @@ void AppendWide(std::wstring& out, char32_t cp) {
     out += static_cast<wchar_t>(cp);
 }
 
+// The length of the run of ASCII bytes that starts at bytes[i], tested eight
+// bytes at a time: string tables are mostly ASCII (keys, Latin texts, line ends).
+std::size_t AsciiRunLength(std::string_view bytes, std::size_t i) {
+    const std::size_t begin = i;
+    while (bytes.size() - i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if ((word & 0x8080808080808080ull) != 0) {
+            break;
+        }
+        i += 8;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) {
+        ++i;
+    }
+    return i - begin;
+}
+
 bool HasPrefix(std::string_view bytes, std::string_view prefix) {
     return bytes.substr(0, prefix.size()) == prefix;
 }
@@ -97,9 +117,9 @@ bool IsValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         // Fast path for ASCII runs, which most string tables are made of.
-        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-            ++i;
-            continue;
+        i += AsciiRunLength(bytes, i);
+        if (i == bytes.size()) {
+            break;
         }
         char32_t cp = 0;
         const std::size_t length = Utf8SequenceLength(bytes, i, &cp);
@@ -127,19 +147,37 @@ std::wstring DecodeCp1252(std::string_view bytes) {
 }
 
 std::wstring DecodeUtf8(std::string_view bytes) {
-    std::wstring out;
-    out.reserve(bytes.size());
+    // Never more characters than bytes (a four-byte sequence makes at most two
+    // UTF-16 units), so the text is written in place and cut to size at the end.
+    std::wstring out(bytes.size(), L'\0');
+    wchar_t* const first = out.data();
+    wchar_t* next = first;
     std::size_t i = 0;
     while (i < bytes.size()) {
+        const std::size_t ascii = AsciiRunLength(bytes, i);
+        for (const std::size_t end = i + ascii; i < end; ++i) {
+            *next++ = static_cast<wchar_t>(bytes[i]);
+        }
+        if (i == bytes.size()) {
+            break;
+        }
         char32_t cp = 0;
         std::size_t length = Utf8SequenceLength(bytes, i, &cp);
         if (length == 0) {
             cp = kReplacementChar;
             length = 1;
         }
-        AppendWide(out, cp);
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                *next++ = static_cast<wchar_t>(0xD800 + (cp >> 10));
+                cp = 0xDC00 + (cp & 0x3FF);
+            }
+        }
+        *next++ = static_cast<wchar_t>(cp);
         i += length;
     }
+    out.resize(static_cast<std::size_t>(next - first));
     return out;
 }
 
@@ -236,9 +274,12 @@ std::string WidePathToNative(const wchar_t* path) {
     if (path == nullptr) {
         return out;
     }
+    out.reserve(std::wcslen(path));
     for (const wchar_t* p = path; *p != L'\0'; ++p) {
         const auto cp = static_cast<char32_t>(*p);
-        if (cp == U'\\') {
+        if (cp < 0x80 && cp != U'\\') {
+            out += static_cast<char>(cp); // paths are mostly ASCII; the profile reader converts one per call
+        } else if (cp == U'\\') {
             out += '/';
         } else if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
             out += static_cast<char>(cp - kEscapeBase);
