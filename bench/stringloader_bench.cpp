@@ -1,0 +1,629 @@
+// Benchmarks of the string loader, each beside the baseline it is judged by:
+// loading against the bare cost of reading and splitting the same files and
+// against SimpleIni, lookups and queries against the same work done directly on
+// a std::map store, copying against copying that store. tools/bench/run.sh
+// runs them with repetitions and prints the ratios of the medians.
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// Header-only use: the implementation is compiled here, with ICU converting UTF-8.
+#define SI_CONVERT_ICU
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+#include "Util_StringLoader.h"
+#include "platform/common/text_codec.h"
+#include "platform/posix/profile_reader.h"
+#include "table_generator.h"
+#include "tracekit.h"
+
+namespace {
+
+using Store = std::map<int, std::map<int, std::wstring>>;
+
+struct Fixture {
+    std::string root;
+    std::string mixedDir; // UTF-16LE, UTF-8 with and without BOM
+    std::string utf8Dir;  // the same tables, all UTF-8 (SimpleIni reads no UTF-16)
+    std::wstring mixedDirWide;
+    std::wstring utf8DirWide;
+};
+
+Fixture& TheFixture() {
+    static Fixture fixture;
+    return fixture;
+}
+
+std::wstring Widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end()); // mkdtemp paths are ASCII
+}
+
+// --- Loading ------------------------------------------------------------------
+
+// Exposes the parse cache's counter, to show that every load really parses.
+std::size_t Parses() {
+    return basekit::detail::ProfileCacheStatsForTesting().parses;
+}
+
+void LoadOurs(benchmark::State& state, const std::wstring& directory) {
+    std::size_t languages = 0;
+    const std::size_t parsesBefore = Parses();
+    for (auto _ : state) {
+        CUtilStringLoader loader;
+        loader.LoadAllLanguageStringTable(directory.c_str());
+        int count = 0;
+        loader.GetLanguages(nullptr, &count);
+        languages = static_cast<std::size_t>(count);
+        benchmark::DoNotOptimize(loader);
+    }
+    state.counters["languages"] = static_cast<double>(languages);
+    state.counters["parses_per_load"] =
+        static_cast<double>(Parses() - parsesBefore) / static_cast<double>(state.iterations());
+}
+
+void BM_Load_Ours(benchmark::State& state) {
+    LoadOurs(state, TheFixture().mixedDirWide);
+}
+void BM_Load_OursUtf8(benchmark::State& state) {
+    LoadOurs(state, TheFixture().utf8DirWide);
+}
+
+std::vector<std::string> ListTables(const std::string& directory) {
+    std::vector<std::string> paths;
+    DIR* dir = opendir(directory.c_str());
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() > 4 && name.substr(name.size() - 4) == ".cfg") {
+            paths.push_back(directory + "/" + entry->d_name);
+        }
+    }
+    closedir(dir);
+    return paths;
+}
+
+bool ReadFile(const std::string& path, std::string& bytes) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    fstat(fd, &st);
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    const ssize_t got = read(fd, bytes.data(), bytes.size());
+    close(fd);
+    return got == st.st_size;
+}
+
+// Splits lines at '\n' and each line at its first '='; Unit is char for UTF-8
+// and char16_t for UTF-16LE (read in place, no decoding).
+template <typename Unit> std::size_t SplitPairs(const Unit* text, std::size_t size, std::vector<std::size_t>& pairs) {
+    std::size_t count = 0;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i <= size; ++i) {
+        if (i == size || text[i] == Unit('\n')) {
+            for (std::size_t k = lineStart; k < i; ++k) {
+                if (text[k] == Unit('=')) {
+                    pairs.push_back(lineStart); // key begins
+                    pairs.push_back(k);         // value begins after it
+                    ++count;
+                    break;
+                }
+            }
+            lineStart = i + 1;
+        }
+    }
+    return count;
+}
+
+// The limit: list the directory, read every file whole, split it into key and
+// value positions with the simplest loop. No decoding, no store.
+void BM_Load_Limit(benchmark::State& state) {
+    std::size_t pairCount = 0;
+    std::string bytes;
+    std::vector<std::size_t> pairs;
+    for (auto _ : state) {
+        pairCount = 0;
+        for (const std::string& path : ListTables(TheFixture().mixedDir)) {
+            if (!ReadFile(path, bytes)) {
+                continue;
+            }
+            pairs.clear();
+            if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+                pairCount +=
+                    SplitPairs(reinterpret_cast<const char16_t*>(bytes.data() + 2), (bytes.size() - 2) / 2, pairs);
+            } else {
+                pairCount += SplitPairs(bytes.data(), bytes.size(), pairs);
+            }
+            benchmark::DoNotOptimize(pairs.data());
+        }
+    }
+    state.counters["pairs"] = static_cast<double>(pairCount);
+}
+
+// The limit plus what the reader's freshness rule adds and no implementation
+// can skip: one stat() of the path for each of the 24 keys of every file.
+void BM_Load_LimitWithStats(benchmark::State& state) {
+    std::size_t pairCount = 0;
+    std::string bytes;
+    std::vector<std::size_t> pairs;
+    for (auto _ : state) {
+        pairCount = 0;
+        for (const std::string& path : ListTables(TheFixture().mixedDir)) {
+            struct stat st {};
+            for (int key = 0; key < 24; ++key) {
+                stat(path.c_str(), &st);
+            }
+            benchmark::DoNotOptimize(st);
+            if (!ReadFile(path, bytes)) {
+                continue;
+            }
+            pairs.clear();
+            if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+                pairCount +=
+                    SplitPairs(reinterpret_cast<const char16_t*>(bytes.data() + 2), (bytes.size() - 2) / 2, pairs);
+            } else {
+                pairCount += SplitPairs(bytes.data(), bytes.size(), pairs);
+            }
+            benchmark::DoNotOptimize(pairs.data());
+        }
+    }
+    state.counters["pairs"] = static_cast<double>(pairCount);
+}
+
+// Reaches the loader's string-name table.
+class KeyTable : public CUtilStringLoader {
+public:
+    static const ID2STRINGMAPPING* Rows() { return s_IDStringMapping; }
+    static constexpr std::size_t kRows = sizeof(s_IDStringMapping) / sizeof(s_IDStringMapping[0]);
+};
+
+std::u16string ToUtf16(const wchar_t* text) {
+    std::u16string out;
+    for (; *text != L'\0'; ++text) {
+        out += static_cast<char16_t>(*text); // key names are ASCII
+    }
+    return out;
+}
+
+std::wstring FromUtf16(const UChar* text) {
+    std::wstring out;
+    for (; *text != 0; ++text) {
+        const auto unit = static_cast<char32_t>(*text);
+        if (unit >= 0xD800 && unit <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+            out += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(text[1]) - 0xDC00));
+            ++text;
+        } else {
+            out += static_cast<wchar_t>(unit);
+        }
+    }
+    return out;
+}
+
+// SimpleIni doing the loader's job: list the directory, take each file's
+// language from its name, read the 24 keys and store them by language.
+void BM_Load_SimpleIni(benchmark::State& state) {
+    std::vector<std::u16string> keys;
+    std::vector<std::u16string> defaults;
+    for (std::size_t row = 0; row < KeyTable::kRows; ++row) {
+        keys.push_back(ToUtf16(KeyTable::Rows()[row].keyName));
+        defaults.push_back(u"Cannot load string:" + keys.back());
+    }
+    const std::u16string section = u"Strings";
+    std::size_t languages = 0;
+    for (auto _ : state) {
+        Store store;
+        const CUtilLocaleLCIDConverter converter;
+        DIR* dir = opendir(TheFixture().utf8Dir.c_str());
+        while (const dirent* entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() <= 4 || name.substr(name.size() - 4) != ".cfg") {
+                continue;
+            }
+            const int languageID =
+                static_cast<int>(converter.LocaleToLangID(Widen(name.substr(0, name.size() - 4)).c_str()));
+            CSimpleIniW ini;
+            ini.SetUnicode(true);
+            ini.LoadFile((TheFixture().utf8Dir + "/" + name).c_str());
+            auto& table = store[languageID];
+            for (std::size_t row = 0; row < KeyTable::kRows; ++row) {
+                const UChar* value = ini.GetValue(reinterpret_cast<const UChar*>(section.c_str()),
+                                                  reinterpret_cast<const UChar*>(keys[row].c_str()),
+                                                  reinterpret_cast<const UChar*>(defaults[row].c_str()));
+                if (value != nullptr && *value != 0) {
+                    table.emplace(KeyTable::Rows()[row].stringID, FromUtf16(value));
+                }
+            }
+        }
+        closedir(dir);
+        languages = store.size();
+        benchmark::DoNotOptimize(store);
+    }
+    state.counters["languages"] = static_cast<double>(languages);
+}
+
+// Decoding alone: every file's bytes, already in memory, to wide text, as the
+// profile reader does once per file before parsing.
+void BM_DecodeTables(benchmark::State& state) {
+    std::vector<std::string> files;
+    std::size_t bytesInAll = 0;
+    for (const std::string& path : ListTables(TheFixture().mixedDir)) {
+        files.emplace_back();
+        ReadFile(path, files.back());
+        bytesInAll += files.back().size();
+    }
+    for (auto _ : state) {
+        for (const std::string& bytes : files) {
+            std::wstring text = basekit::detail::DecodeTextFile(bytes);
+            benchmark::DoNotOptimize(text.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesInAll));
+}
+
+// --- Lookups --------------------------------------------------------------------
+
+const CUtilStringLoader& Loaded() {
+    static const CUtilStringLoader loader = [] {
+        CUtilStringLoader made;
+        made.LoadAllLanguageStringTable(TheFixture().mixedDirWide.c_str());
+        return made;
+    }();
+    return loader;
+}
+
+// The same texts in a plain std::map store, for the floors.
+const Store& Floor() {
+    static const Store store = [] {
+        Store made;
+        int count = 0;
+        Loaded().GetLanguages(nullptr, &count);
+        std::vector<int> languages(static_cast<std::size_t>(count));
+        Loaded().GetLanguages(&languages, &count);
+        for (const int language : languages) {
+            auto& table = made[language];
+            for (int id = 0; id < 24; ++id) {
+                table.emplace(id, Loaded().LoadStringW(language, id, false).str());
+            }
+        }
+        return made;
+    }();
+    return store;
+}
+
+constexpr int kSpamFolder = 14;
+
+void LookupOurs(benchmark::State& state, int language, int answeringTable) {
+    const CUtilStringLoader& loader = Loaded();
+    if (loader.LoadStringW(language, kSpamFolder, true).str() != Floor().at(answeringTable).at(kSpamFolder)) {
+        state.SkipWithError("the lookup does not answer from the expected table");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(language);
+        basekit::WideString text = loader.LoadStringW(language, kSpamFolder, true);
+        benchmark::DoNotOptimize(text);
+    }
+}
+
+// The floor: one lookup in the std::map store and the copy of the text.
+void LookupFloor(benchmark::State& state, int answeringTable) {
+    const Store& store = Floor();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(answeringTable);
+        const auto table = store.find(answeringTable);
+        std::wstring text = table->second.find(kSpamFolder)->second;
+        benchmark::DoNotOptimize(text);
+    }
+}
+
+// The floors again with the ordered lookups that establish the fallback: the
+// miss on the requested table (and, for English, on the neutral table).
+void LookupStepsFloor(benchmark::State& state, std::vector<int> misses, int answeringTable) {
+    const Store& store = Floor();
+    for (auto _ : state) {
+        bool found = false;
+        for (int& miss : misses) {
+            benchmark::DoNotOptimize(miss);
+            found = found || store.find(miss) != store.end();
+        }
+        benchmark::DoNotOptimize(found);
+        benchmark::DoNotOptimize(answeringTable);
+        const auto table = store.find(answeringTable);
+        std::wstring text = table->second.find(kSpamFolder)->second;
+        benchmark::DoNotOptimize(text);
+    }
+}
+
+// 0x0804 is loaded; 0x0c04 is not, but its neutral table 4 is; 0x0426 has no
+// table of its primary language, so English (9) answers.
+void BM_LoadStringW_Exact(benchmark::State& state) {
+    LookupOurs(state, 0x0804, 0x0804);
+}
+void BM_LoadStringW_ExactFloor(benchmark::State& state) {
+    LookupFloor(state, 0x0804);
+}
+void BM_LoadStringW_Neutral(benchmark::State& state) {
+    LookupOurs(state, 0x0c04, 0x0004);
+}
+void BM_LoadStringW_NeutralFloor(benchmark::State& state) {
+    LookupFloor(state, 0x0004);
+}
+void BM_LoadStringW_NeutralStepsFloor(benchmark::State& state) {
+    LookupStepsFloor(state, {0x0c04}, 0x0004);
+}
+void BM_LoadStringW_EnglishStepsFloor(benchmark::State& state) {
+    LookupStepsFloor(state, {0x0426, 0x0026}, 0x0009);
+}
+void BM_LoadStringW_English(benchmark::State& state) {
+    LookupOurs(state, 0x0426, 0x0009);
+}
+void BM_LoadStringW_EnglishFloor(benchmark::State& state) {
+    LookupFloor(state, 0x0009);
+}
+
+// --- Queries --------------------------------------------------------------------
+
+constexpr int kInboxNames = 21;
+
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+std::wstring_view TrimBlanks(std::wstring_view item) {
+    while (!item.empty() && IsBlank(item.front())) {
+        item.remove_prefix(1);
+    }
+    while (!item.empty() && IsBlank(item.back())) {
+        item.remove_suffix(1);
+    }
+    return item;
+}
+
+// The last item of the inbox-name list of the last language in ascending
+// order: the query has to look at every language before it finds it.
+const std::wstring& TextOfLastLanguage(int* language) {
+    static int lastLanguage = 0;
+    static const std::wstring text = [] {
+        const auto last = Floor().rbegin();
+        lastLanguage = last->first;
+        std::wstring_view list = last->second.at(kInboxNames);
+        return std::wstring(TrimBlanks(list.substr(list.rfind(L';') + 1)));
+    }();
+    *language = lastLanguage;
+    return text;
+}
+
+void BM_GetStringLangIDEx(benchmark::State& state) {
+    int expected = 0;
+    const std::wstring& text = TextOfLastLanguage(&expected);
+    const CUtilStringLoader& loader = Loaded();
+    if (loader.GetStringLangIDEx(kInboxNames, text.c_str()) != expected) {
+        state.SkipWithError("GetStringLangIDEx does not find the last language");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(text.data());
+        benchmark::DoNotOptimize(loader.GetStringLangIDEx(kInboxNames, text.c_str()));
+    }
+}
+
+// The floor: the same walk over the std::map store, splitting each stored text
+// at ';' with std::wstring_view::find, trimming the four blanks and comparing.
+// This is the least a correct answer needs without an index by text.
+int FloorStringLangIDEx(const Store& store, int stringID, std::wstring_view text, int noMatch) {
+    for (const auto& [language, table] : store) {
+        const auto entry = table.find(stringID);
+        if (entry == table.end()) {
+            continue;
+        }
+        std::wstring_view rest = entry->second;
+        for (;;) {
+            const std::size_t end = rest.find(L';');
+            const std::wstring_view item = TrimBlanks(rest.substr(0, end));
+            if (!item.empty() && item == text) {
+                return language;
+            }
+            if (end == std::wstring_view::npos) {
+                break;
+            }
+            rest.remove_prefix(end + 1);
+        }
+    }
+    return noMatch;
+}
+
+void BM_GetStringLangIDEx_Floor(benchmark::State& state) {
+    int expected = 0;
+    const std::wstring& text = TextOfLastLanguage(&expected);
+    const Store& store = Floor();
+    if (FloorStringLangIDEx(store, kInboxNames, text, 9) != expected) {
+        state.SkipWithError("the floor does not find the last language");
+        return;
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(text.data());
+        benchmark::DoNotOptimize(FloorStringLangIDEx(store, kInboxNames, text, 9));
+    }
+}
+
+// 0x0c07 is not loaded; its neutral table 7 (German) is.
+constexpr int kUnloadedGerman = 0x0c07;
+
+void BM_MatchMostAppropriateLangID_Miss(benchmark::State& state) {
+    const CUtilStringLoader& loader = Loaded();
+    if (loader.MatchMostAppropriateLangID(kUnloadedGerman) != 7) {
+        state.SkipWithError("unexpected answer");
+        return;
+    }
+    int language = kUnloadedGerman;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(language);
+        benchmark::DoNotOptimize(loader.MatchMostAppropriateLangID(language));
+    }
+}
+
+// The floor: the lookup that misses and one lookup of the neutral ID, which is
+// all a store whose IDs never exceed 16 bits would need.
+void BM_MatchMostAppropriateLangID_MissFloor(benchmark::State& state) {
+    const Store& store = Floor();
+    int language = kUnloadedGerman;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(language);
+        int answer = 0;
+        if (store.find(language) != store.end()) {
+            answer = language;
+        } else if (store.find(language & 0x3ff) != store.end()) {
+            answer = language & 0x3ff;
+        }
+        benchmark::DoNotOptimize(answer);
+    }
+}
+
+// --- Copying and tracing ------------------------------------------------------------
+
+void BM_CopyLoader(benchmark::State& state) {
+    const CUtilStringLoader& loader = Loaded();
+    for (auto _ : state) {
+        CUtilStringLoader copy(loader);
+        benchmark::DoNotOptimize(copy);
+    }
+}
+
+void BM_CopyLoader_Floor(benchmark::State& state) {
+    const Store& store = Floor();
+    for (auto _ : state) {
+        Store copy(store);
+        benchmark::DoNotOptimize(copy);
+    }
+}
+
+// One trace record with nobody listening, with the arguments of the busiest
+// record of a load ("ID: %d, Str:%s", written once per key).
+void BM_TraceLog_NoListener(benchmark::State& state) {
+    const wchar_t* text = L"Spam Mail";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(text);
+        tracekit::TraceLog(nullptr, 0x102, L".\\Util_StringLoader", 1, L"ID: %d, Str:%s", 14, text);
+    }
+}
+
+BENCHMARK(BM_Load_Ours)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Load_OursUtf8)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Load_Limit)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Load_LimitWithStats)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Load_SimpleIni)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DecodeTables)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadStringW_Exact);
+BENCHMARK(BM_LoadStringW_ExactFloor);
+BENCHMARK(BM_LoadStringW_Neutral);
+BENCHMARK(BM_LoadStringW_NeutralFloor);
+BENCHMARK(BM_LoadStringW_NeutralStepsFloor);
+BENCHMARK(BM_LoadStringW_English);
+BENCHMARK(BM_LoadStringW_EnglishFloor);
+BENCHMARK(BM_LoadStringW_EnglishStepsFloor);
+BENCHMARK(BM_GetStringLangIDEx);
+BENCHMARK(BM_GetStringLangIDEx_Floor);
+BENCHMARK(BM_MatchMostAppropriateLangID_Miss);
+BENCHMARK(BM_MatchMostAppropriateLangID_MissFloor);
+BENCHMARK(BM_CopyLoader)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CopyLoader_Floor)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TraceLog_NoListener);
+
+void RemoveTree(const std::string& directory) {
+    if (DIR* dir = opendir(directory.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                const std::string path = directory + "/" + name;
+                struct stat st {};
+                if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                    RemoveTree(path);
+                } else {
+                    unlink(path.c_str());
+                }
+            }
+        }
+        closedir(dir);
+    }
+    rmdir(directory.c_str());
+}
+
+void PrintStats(const char* title, const bench::TableSetStats& stats) {
+    std::printf("%s: %zu files (%zu UTF-16LE with BOM, %zu UTF-8 with BOM, %zu UTF-8), %zu keys each, "
+                "%zu bytes in all (%zu to %zu per file), %zu characters of text\n",
+                title, stats.files, stats.utf16LeFiles, stats.utf8BomFiles, stats.utf8Files, stats.keysPerFile,
+                stats.totalBytes, stats.smallestFile, stats.largestFile, stats.textChars);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Nobody listens to the trace: the figures are those of a production service.
+    unsetenv("VELMORA_TRACE");
+
+    Fixture& fixture = TheFixture();
+    char pattern[] = "/tmp/ul_bench_XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    fixture.root = pattern;
+    fixture.mixedDir = fixture.root + "/res";
+    fixture.utf8Dir = fixture.root + "/res_utf8";
+    fixture.mixedDirWide = Widen(fixture.mixedDir);
+    fixture.utf8DirWide = Widen(fixture.utf8Dir);
+    mkdir(fixture.mixedDir.c_str(), 0700);
+    mkdir(fixture.utf8Dir.c_str(), 0700);
+
+    // The installation settings the load reads after its scan.
+    const std::string registry = fixture.root + "/registry.reg";
+    if (std::FILE* file = std::fopen(registry.c_str(), "wb")) {
+        std::fprintf(file,
+                     "Windows Registry Editor Version 5.00\r\n\r\n"
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvenic\\Velmora\\CurrentVersion]\r\n"
+                     "\"HomeDir\"=\"%s\"\r\n\"EUQDefaultLangID\"=dword:00000009\r\n\r\n",
+                     fixture.root.c_str());
+        std::fclose(file);
+    }
+    setenv("VELMORA_REGISTRY", registry.c_str(), 1);
+
+    int status = 0;
+    try {
+        const bench::TableSetStats mixed = bench::WriteStringTables(fixture.mixedDir, false);
+        const bench::TableSetStats utf8 = bench::WriteStringTables(fixture.utf8Dir, true);
+        PrintStats("string tables", mixed);
+        PrintStats("UTF-8 twins  ", utf8);
+        std::printf("scripts (files):");
+        for (const std::string& line : mixed.scripts) {
+            std::printf(" %s;", line.c_str());
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+
+        benchmark::Initialize(&argc, argv);
+        if (!benchmark::ReportUnrecognizedArguments(argc, argv)) {
+            benchmark::RunSpecifiedBenchmarks();
+            benchmark::Shutdown();
+        } else {
+            status = 1;
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        status = 1;
+    }
+    RemoveTree(fixture.root);
+    return status;
+}
