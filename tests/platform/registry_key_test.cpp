@@ -63,6 +63,9 @@ struct StringCase {
 
 TEST(RegistryKeyTest, StringQueryTakesStringsAndExpandsEnvironmentReferences) {
     SetEnvironment("UL_REGISTRY_TEST_ROOT", "D:\\Suite");
+    // Expands to far more than it stores: the read must size its buffer by the result.
+    const std::string longRoot(600, 'x');
+    SetEnvironment("UL_REGISTRY_TEST_LONG", longRoot.c_str());
     const StringCase cases[] = {
         {"plain string", [](SettingsRegistry& r) { r.SetString(L"V", L"C:\\Program Files\\Corvenic\\"); }, 0,
          L"C:\\Program Files\\Corvenic\\"},
@@ -72,6 +75,9 @@ TEST(RegistryKeyTest, StringQueryTakesStringsAndExpandsEnvironmentReferences) {
         {"expandable string",
          [](SettingsRegistry& r) { r.SetExpandString(L"V", L"%UL_REGISTRY_TEST_ROOT%\\EUQ %UL_NOT_SET_ANYWHERE% 5%"); },
          0, L"D:\\Suite\\EUQ %UL_NOT_SET_ANYWHERE% 5%"},
+        {"expansion longer than the stored text",
+         [](SettingsRegistry& r) { r.SetExpandString(L"V", L"%UL_REGISTRY_TEST_LONG%\\res"); }, 0,
+         std::wstring(600, L'x') + L"\\res"},
         {"value name in another case", [](SettingsRegistry& r) { r.SetString(L"v", L"lower"); }, 0, L"lower"},
         {"32-bit number", [](SettingsRegistry& r) { r.SetDword(L"V", 0x804); }, kUnsupportedType, L""},
         {"64-bit number", [](SettingsRegistry& r) { r.SetQword(L"V", 0x804); }, kUnsupportedType, L""},
