@@ -300,9 +300,11 @@ namespace {
 
 constexpr std::size_t kMaxCachedFiles = 8;
 constexpr std::size_t kMaxCachedBytes = 32u << 20;
-// String tables are small; a larger file is treated as unreadable rather than
-// decoded into several times its size.
-constexpr off_t kMaxFileBytes = off_t{1} << 30;
+// String tables are small (24 values of at most 1,023 characters); a larger
+// file is treated as unreadable rather than decoded into several times its
+// size. Reading a 100 MB file whole would cost the host service over half a
+// gigabyte while it is parsed, and the cache would keep most of it.
+constexpr off_t kMaxFileBytes = off_t{16} << 20;
 
 struct FileIdentity {
     dev_t device;
