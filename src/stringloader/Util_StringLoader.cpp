@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cwchar>
+#include <string>
 
 #include "platform/common/module_handle.h"
 #include "tracekit.h"
@@ -206,12 +207,16 @@ void CUtilStringLoader::LoadStringTableForLanguage(const wchar_t* path, int lang
     StringTable& table = m_stringTables.emplace(languageID, StringTable()).first->second;
 
     // Missing keys are stored as "Cannot load string:<key>" so that a gap in a
-    // translation shows in the UI instead of silently falling back.
-    const WideString placeholderPrefix(L"Cannot load string:");
+    // translation shows in the UI instead of silently falling back. The text is
+    // rebuilt in one string for each key: the prefix stays, the key name follows.
+    std::wstring defaultText(L"Cannot load string:");
+    const std::size_t prefixChars = defaultText.size();
+    defaultText.reserve(prefixChars + 64);
     constexpr DWORD kBufferChars = 0x400;
     wchar_t buffer[kBufferChars];
     for (const ID2STRINGMAPPING& row : s_IDStringMapping) {
-        const WideString defaultText = placeholderPrefix + row.keyName;
+        defaultText.resize(prefixChars);
+        defaultText += row.keyName;
         buffer[0] = L'\0';
         const DWORD length =
             GetPrivateProfileStringW(L"Strings", row.keyName, defaultText.c_str(), buffer, kBufferChars, path);

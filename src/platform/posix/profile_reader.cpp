@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cwchar>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -42,26 +43,44 @@ std::wstring_view Trim(std::wstring_view text) {
     return text.substr(begin, end - begin);
 }
 
+// AsciiUpper without a branch: names are hashed and compared one character at
+// a time on every lookup.
+std::uint32_t FoldedUnit(wchar_t c) {
+    const auto unit = static_cast<std::uint32_t>(c);
+    return unit - (static_cast<std::uint32_t>(unit - U'a' < 26u) << 5);
+}
+
 bool EqualFolded(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) {
         return false;
     }
+    if (a == b) {
+        return true; // the usual case: the file spells the name as the caller does
+    }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != b[i] && AsciiUpper(a[i]) != AsciiUpper(b[i])) {
+        if (FoldedUnit(a[i]) != FoldedUnit(b[i])) {
             return false;
         }
     }
     return true;
 }
 
-// FNV-1a over the folded name; `seed` separates the sections' key spaces.
+// Hashes the folded name two characters per multiplication, which halves the
+// dependency chain of a per-character hash; `seed` separates the sections' key
+// spaces.
 std::uint32_t HashFolded(std::wstring_view name, std::uint32_t seed) {
-    std::uint32_t hash = 2166136261u ^ seed;
-    for (const wchar_t c : name) {
-        hash ^= static_cast<std::uint32_t>(AsciiUpper(c));
-        hash *= 16777619u;
+    constexpr std::uint64_t kMultiplier = 0xFF51AFD7ED558CCDull;
+    std::uint64_t hash = (0x9E3779B97F4A7C15ull ^ seed) + name.size();
+    std::size_t i = 0;
+    for (; i + 2 <= name.size(); i += 2) {
+        hash = (hash ^ (FoldedUnit(name[i]) | (std::uint64_t{FoldedUnit(name[i + 1])} << 32))) * kMultiplier;
     }
-    return hash;
+    if (i < name.size()) {
+        hash = (hash ^ FoldedUnit(name[i])) * kMultiplier;
+    }
+    hash ^= hash >> 29;
+    hash *= kMultiplier;
+    return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
 std::uint32_t SectionSeed(std::uint32_t section) {
@@ -136,22 +155,38 @@ void ProfileDocument::Parse() {
     const wchar_t* const text = m_text.data();
     const std::size_t size = m_text.size();
     const auto span = [](std::size_t begin, std::size_t end) {
-        // Names and values are C strings to Windows: a NUL ends them.
         return Span{static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end - begin)};
     };
+    // Names and values are C strings to Windows: a NUL ends them.
     const auto cutAtNul = [&](std::size_t begin, std::size_t end) {
         return span(begin, static_cast<std::size_t>(std::find(text + begin, text + end, L'\0') - text));
     };
 
+    m_sections.reserve(4);
+    m_entries.reserve(32);
     AddSection(Span{0, 0}); // keys before the first header
     std::size_t pos = 0;
     while (pos < size) {
-        // A line ends at any run of CR and LF, so CRLF, LFCR and CR CR LF are one break.
-        std::size_t end = pos;
-        while (end < size && text[end] != L'\r' && text[end] != L'\n') {
-            ++end;
-        }
+        // One pass finds the line end, the first '=' and any NUL. Every character
+        // that matters sorts at or below '=', so most take one comparison.
         std::size_t begin = pos;
+        std::size_t end = pos;
+        std::size_t equals = kNoValue;
+        bool hasNul = false;
+        for (; end < size; ++end) {
+            const auto unit = static_cast<std::uint32_t>(text[end]);
+            if (unit > U'=') {
+                continue;
+            }
+            if (unit == U'\r' || unit == U'\n') {
+                break;
+            }
+            if (unit == U'=') {
+                equals = std::min<std::size_t>(equals, end);
+            }
+            hasNul = hasNul || unit == 0;
+        }
+        // A line ends at any run of CR and LF, so CRLF, LFCR and CR CR LF are one break.
         pos = end;
         while (pos < size && (text[pos] == L'\r' || text[pos] == L'\n')) {
             ++pos;
@@ -181,15 +216,15 @@ void ProfileDocument::Parse() {
                 while (nameEnd > nameBegin && IsProfileSpace(text[nameEnd - 1])) {
                     --nameEnd;
                 }
-                AddSection(cutAtNul(nameBegin, nameEnd));
+                AddSection(hasNul ? cutAtNul(nameBegin, nameEnd) : span(nameBegin, nameEnd));
                 continue;
             }
             // "[abc" without ']' is an ordinary key line.
         }
 
-        const std::size_t equals = static_cast<std::size_t>(std::find(text + begin, text + end, L'=') - text);
-        if (equals == end) {
-            AddEntry(cutAtNul(begin, end), Span{kNoValue, 0});
+        // Trimming removes no '=', so the first '=' of the line is that of the trimmed line.
+        if (equals == kNoValue) {
+            AddEntry(hasNul ? cutAtNul(begin, end) : span(begin, end), Span{kNoValue, 0});
             continue;
         }
         std::size_t nameEnd = equals;
@@ -200,10 +235,13 @@ void ProfileDocument::Parse() {
         while (valueBegin < end && IsProfileSpace(text[valueBegin])) {
             ++valueBegin;
         }
-        AddEntry(cutAtNul(begin, nameEnd), cutAtNul(valueBegin, end));
+        if (hasNul) {
+            AddEntry(cutAtNul(begin, nameEnd), cutAtNul(valueBegin, end));
+        } else {
+            AddEntry(span(begin, nameEnd), span(valueBegin, end));
+        }
     }
-    m_sections.shrink_to_fit();
-    m_entries.shrink_to_fit();
+    IndexEntries();
 }
 
 void ProfileDocument::AddSection(Span name) {
@@ -221,17 +259,29 @@ void ProfileDocument::AddEntry(Span name, Span value) {
     if (!m_currentSectionIndexed) {
         return;
     }
-    const auto section = static_cast<std::uint32_t>(m_sections.size() - 1);
-    const auto index = static_cast<std::uint32_t>(m_entries.size());
-    m_entries.push_back(Entry{name, value, section});
+    m_entries.push_back(Entry{name, value, static_cast<std::uint32_t>(m_sections.size() - 1)});
     ++m_sections.back().entryCount;
-    // The first line of a name wins, even a bare "KEY" line, which then shadows a
-    // later "KEY=value". Later duplicates stay listed for enumeration only.
-    const std::wstring_view view = View(name);
-    FindOrInsert(m_entrySlots, m_indexedEntries, HashFolded(view, SectionSeed(section)), index,
-                 [&](std::uint32_t other) {
-                     return m_entries[other].section == section && EqualFolded(View(m_entries[other].name), view);
-                 });
+}
+
+// Indexes the entries once their number is known, so the slot array is sized
+// once. Inserting in file order keeps the first line of a name, even a bare
+// "KEY" line, which then shadows a later "KEY=value"; later duplicates stay
+// listed for enumeration only.
+void ProfileDocument::IndexEntries() {
+    std::size_t slots = 16;
+    while (slots < (m_entries.size() + 1) * 2) {
+        slots *= 2;
+    }
+    m_entrySlots.assign(slots, Slot{0, 0});
+    for (std::uint32_t index = 0; index < m_entries.size(); ++index) {
+        const Entry& entry = m_entries[index];
+        const std::wstring_view view = View(entry.name);
+        FindOrInsert(m_entrySlots, m_indexedEntries, HashFolded(view, SectionSeed(entry.section)), index,
+                     [&](std::uint32_t other) {
+                         return m_entries[other].section == entry.section &&
+                                EqualFolded(View(m_entries[other].name), view);
+                     });
+    }
 }
 
 // --- Lookups ----------------------------------------------------------------
@@ -323,90 +373,106 @@ struct FileIdentity {
     }
 };
 
+// One parsed file, immutable once made: a reader holds it by shared_ptr while
+// another thread may replace it in the cache.
 struct CachedFile {
-    std::string path;
+    CachedFile(const wchar_t* wide, std::string native, const FileIdentity& id, ProfileDocument parsed)
+        : widePath(wide), nativePath(std::move(native)), identity(id), document(std::move(parsed)),
+          bytes(document.MemoryBytes()) {}
+
+    std::wstring widePath; // as the caller spells it, so that a hit converts nothing
+    std::string nativePath;
     FileIdentity identity;
-    std::shared_ptr<const ProfileDocument> document;
+    ProfileDocument document;
     std::size_t bytes;
 };
 
-// Reads a regular file whole. O_NONBLOCK keeps a FIFO that replaced the file
-// after the stat() from blocking the open; fstat() then rejects it.
-bool ReadRegularFile(const std::string& path, std::string& bytes, struct stat& st) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// Reads the regular file that `st` describes, whole. The first read asks for
+// one byte more than its size, so an unchanged file takes one read. O_NONBLOCK
+// keeps a FIFO that replaced the file after the stat() from blocking the open
+// or the read. Content newer than `st` is harmless: the next call's stat()
+// then differs from `st` and the file is parsed again.
+bool ReadRegularFile(const char* path, const struct stat& st, std::string& bytes) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return false;
     }
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxFileBytes;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
-        std::size_t used = 0;
-        for (;;) {
-            if (used == bytes.size()) {
-                if (static_cast<off_t>(used) > kMaxFileBytes) {
-                    ok = false; // grew past the limit while being read
-                    break;
-                }
-                bytes.resize(used * 2);
-            }
-            const ssize_t got = read(fd, &bytes[used], bytes.size() - used);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                ok = got == 0;
+    const auto expected = static_cast<std::size_t>(st.st_size);
+    bytes.resize(expected + 1);
+    std::size_t used = 0;
+    bool ok = true;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (static_cast<off_t>(used) > kMaxFileBytes) {
+                ok = false; // grew past the limit while being read
                 break;
             }
-            used += static_cast<std::size_t>(got);
+            bytes.resize(used * 2);
         }
-        bytes.resize(used);
+        const std::size_t wanted = bytes.size() - used;
+        const ssize_t got = read(fd, &bytes[used], wanted);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        used += static_cast<std::size_t>(got);
+        if (static_cast<std::size_t>(got) < wanted && used >= expected) {
+            break; // a short read at or past the size stat() gave is the end of a regular file
+        }
     }
+    bytes.resize(used);
     close(fd);
     return ok;
 }
 
 class ProfileCache {
 public:
-    std::shared_ptr<const ProfileDocument> Get(const std::string& path) {
+    std::shared_ptr<const ProfileDocument> Get(const wchar_t* path) {
+        if (path == nullptr || path[0] == L'\0') {
+            return nullptr;
+        }
+        std::shared_ptr<const CachedFile> known = Find(path);
+        std::string converted;
+        const std::string& nativePath = known != nullptr ? known->nativePath : (converted = WidePathToNative(path));
         struct stat st {};
-        if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (stat(nativePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) {
             Drop(path);
             return nullptr;
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            const auto found = FindLocked(path);
-            if (found != m_files.end() && found->identity == FileIdentity(st)) {
-                std::rotate(m_files.begin(), found, found + 1);
-                return m_files.front().document;
-            }
+        if (known != nullptr && known->identity == FileIdentity(st)) {
+            const ProfileDocument* const document = &known->document;
+            return std::shared_ptr<const ProfileDocument>(std::move(known), document);
         }
 
         // Parse outside the lock so that other files stay available meanwhile.
         std::string bytes;
-        if (!ReadRegularFile(path, bytes, st)) {
+        if (!ReadRegularFile(nativePath.c_str(), st, bytes)) {
             Drop(path);
             return nullptr;
         }
-        auto document = std::make_shared<const ProfileDocument>(ProfileDocument::FromBytes(bytes));
-        const std::size_t size = document->MemoryBytes();
+        auto file =
+            std::make_shared<const CachedFile>(path, nativePath, FileIdentity(st), ProfileDocument::FromBytes(bytes));
 
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_parses;
         const auto stale = FindLocked(path);
         if (stale != m_files.end()) {
-            m_bytes -= stale->bytes;
+            m_bytes -= (*stale)->bytes;
             m_files.erase(stale);
         }
-        m_files.insert(m_files.begin(), CachedFile{path, FileIdentity(st), document, size});
-        m_bytes += size;
+        m_files.insert(m_files.begin(), file);
+        m_bytes += file->bytes;
         // Always keep the newest entry: a file larger than the budget is still
         // parsed once for all the keys read from it in a row.
         while (m_files.size() > 1 && (m_files.size() > kMaxCachedFiles || m_bytes > kMaxCachedBytes)) {
-            m_bytes -= m_files.back().bytes;
+            m_bytes -= m_files.back()->bytes;
             m_files.pop_back();
         }
-        return document;
+        const ProfileDocument* const document = &file->document;
+        return std::shared_ptr<const ProfileDocument>(std::move(file), document);
     }
 
     ProfileCacheStats Stats() {
@@ -422,22 +488,37 @@ public:
     }
 
 private:
-    std::vector<CachedFile>::iterator FindLocked(const std::string& path) {
-        return std::find_if(m_files.begin(), m_files.end(), [&](const CachedFile& file) { return file.path == path; });
+    using Files = std::vector<std::shared_ptr<const CachedFile>>;
+
+    Files::iterator FindLocked(const wchar_t* path) {
+        return std::find_if(m_files.begin(), m_files.end(),
+                            [&](const auto& file) { return std::wcscmp(file->widePath.c_str(), path) == 0; });
+    }
+
+    // The entry of `path`, moved to the front. A loader reads one file's keys
+    // in a row, so the entry is nearly always the front one already.
+    std::shared_ptr<const CachedFile> Find(const wchar_t* path) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const auto found = FindLocked(path);
+        if (found == m_files.end()) {
+            return nullptr;
+        }
+        std::rotate(m_files.begin(), found, found + 1);
+        return m_files.front();
     }
 
     // Frees a file that has become unreadable.
-    void Drop(const std::string& path) {
+    void Drop(const wchar_t* path) {
         std::lock_guard<std::mutex> lock(m_mutex);
         const auto found = FindLocked(path);
         if (found != m_files.end()) {
-            m_bytes -= found->bytes;
+            m_bytes -= (*found)->bytes;
             m_files.erase(found);
         }
     }
 
     std::mutex m_mutex;
-    std::vector<CachedFile> m_files; // most recently used first
+    Files m_files; // most recently used first
     std::size_t m_bytes = 0;
     std::size_t m_parses = 0;
 };
@@ -561,7 +642,7 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultText
     }
     std::shared_ptr<const ProfileDocument> document;
     if (fileName != nullptr) {
-        document = basekit::detail::Cache().Get(basekit::detail::WidePathToNative(fileName));
+        document = basekit::detail::Cache().Get(fileName);
     }
     SetLastError(document ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
 

@@ -73,6 +73,7 @@ private:
     void Parse();
     void AddSection(Span name);
     void AddEntry(Span name, Span value);
+    void IndexEntries();
     std::wstring_view View(Span span) const { return std::wstring_view(m_text).substr(span.begin, span.length); }
     std::optional<std::uint32_t> FindSection(std::wstring_view name) const;
 

@@ -134,6 +134,16 @@ TEST_F(ProfileReaderPosixTest, SeesSameSizeRewriteWithRestoredModificationTime) 
     WriteBytes(dir.file("new.ini"), "[S]\nK=cccc\n");
     ASSERT_EQ(rename(dir.file("new.ini").c_str(), path.c_str()), 0);
     EXPECT_EQ(ReadKey(path, L"K"), L"cccc");
+
+    // A directory replaced under its name leads the same path to another file.
+    const std::string sub = dir.file("sub");
+    ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+    WriteBytes(sub + "/t.ini", "[S]\nK=dddd\n");
+    EXPECT_EQ(ReadKey(sub + "/t.ini", L"K"), L"dddd");
+    ASSERT_EQ(rename(sub.c_str(), dir.file("old").c_str()), 0);
+    ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+    WriteBytes(sub + "/t.ini", "[S]\nK=eeee\n");
+    EXPECT_EQ(ReadKey(sub + "/t.ini", L"K"), L"eeee");
 }
 
 TEST_F(ProfileReaderPosixTest, CacheIsBoundedButKeepsTheNewestFile) {
