@@ -93,10 +93,12 @@ std::vector<std::wstring> ReadList(const wchar_t* section) {
     std::vector<wchar_t> buffer(kBufferChars, kUntouched);
     const DWORD length =
         GetPrivateProfileStringW(section, nullptr, L"", buffer.data(), kBufferChars, g_wideFile.c_str());
-    Check(length <= kBufferChars - 2, "a list longer than size-2");
+    // A list that fills the buffer exactly (names, their NULs and the final
+    // NUL) is returned whole, size-1 long; a longer one is cut to size-2.
+    Check(length <= kBufferChars - 1, "a list longer than the buffer");
     Check(buffer[length] == L'\0', "a list without its final NUL");
     // An empty key list falls back to the default text, "", with one NUL.
-    Check(length == 0 || buffer[length - 1] == L'\0' || buffer[length + 1] == L'\0',
+    Check(length == 0 || buffer[length - 1] == L'\0' || (length + 1 < kBufferChars && buffer[length + 1] == L'\0'),
           "a list without two NULs at its end");
     std::vector<std::wstring> names;
     for (std::size_t i = 0; i < length; i += names.back().size() + 1) {
