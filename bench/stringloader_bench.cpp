@@ -254,20 +254,61 @@ void BM_Load_SimpleIni(benchmark::State& state) {
     state.counters["languages"] = static_cast<double>(languages);
 }
 
-// Decoding alone: every file's bytes, already in memory, to wide text, as the
-// profile reader does once per file before parsing.
-void BM_DecodeTables(benchmark::State& state) {
+// Every file's bytes, read once, for the benchmarks that work in memory.
+std::vector<std::string> TableBytes(std::size_t* bytesInAll) {
     std::vector<std::string> files;
-    std::size_t bytesInAll = 0;
+    *bytesInAll = 0;
     for (const std::string& path : ListTables(TheFixture().mixedDir)) {
         files.emplace_back();
         ReadFile(path, files.back());
-        bytesInAll += files.back().size();
+        *bytesInAll += files.back().size();
     }
+    return files;
+}
+
+// Decoding alone: every file's bytes, already in memory, to wide text, as the
+// profile reader does once per file before parsing.
+void BM_DecodeTables(benchmark::State& state) {
+    std::size_t bytesInAll = 0;
+    const std::vector<std::string> files = TableBytes(&bytesInAll);
     for (auto _ : state) {
         for (const std::string& bytes : files) {
             std::wstring text = basekit::detail::DecodeTextFile(bytes);
             benchmark::DoNotOptimize(text.data());
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesInAll));
+}
+
+// The reader's whole per-file step in memory: decode, split into lines and
+// pairs, and index the names.
+void BM_ParseTables(benchmark::State& state) {
+    std::size_t bytesInAll = 0;
+    const std::vector<std::string> files = TableBytes(&bytesInAll);
+    for (auto _ : state) {
+        for (const std::string& bytes : files) {
+            const auto document = basekit::detail::ProfileDocument::FromBytes(bytes);
+            benchmark::DoNotOptimize(&document);
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesInAll));
+}
+
+// What the limit pays for the same step: the split of every file's bytes into
+// key and value positions.
+void BM_SplitTables(benchmark::State& state) {
+    std::size_t bytesInAll = 0;
+    const std::vector<std::string> files = TableBytes(&bytesInAll);
+    std::vector<std::size_t> pairs;
+    for (auto _ : state) {
+        for (const std::string& bytes : files) {
+            pairs.clear();
+            if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+                SplitPairs(reinterpret_cast<const char16_t*>(bytes.data() + 2), (bytes.size() - 2) / 2, pairs);
+            } else {
+                SplitPairs(bytes.data(), bytes.size(), pairs);
+            }
+            benchmark::DoNotOptimize(pairs.data());
         }
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesInAll));
@@ -526,6 +567,8 @@ BENCHMARK(BM_Load_Limit)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_LimitWithStats)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_SimpleIni)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DecodeTables)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ParseTables)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SplitTables)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadStringW_Exact);
 BENCHMARK(BM_LoadStringW_ExactFloor);
 BENCHMARK(BM_LoadStringW_Neutral);

@@ -224,7 +224,8 @@ void CUtilStringLoader::LoadStringTableForLanguage(const wchar_t* path, int lang
             continue; // an empty value: no text in this language, lookups fall back
         }
         // emplace keeps the first text of a string ID; a later file only fills gaps.
-        table.emplace(row.stringID, WideString(buffer));
+        // The rows come nearly in ascending ID order, so the end is the hint.
+        table.emplace_hint(table.end(), row.stringID, WideString(buffer));
         UL_TRACE(kTraceStringRead, L"ID: %d, Str:%s", row.stringID, buffer);
     }
 

@@ -12,6 +12,7 @@ RATIOS = [
     ("load / (limit + 24 stat per file)", "BM_Load_Ours", "BM_Load_LimitWithStats"),
     ("load UTF-8 twins / SimpleIni", "BM_Load_OursUtf8", "BM_Load_SimpleIni"),
     ("load mixed / SimpleIni", "BM_Load_Ours", "BM_Load_SimpleIni"),
+    ("parse in memory / split in memory", "BM_ParseTables", "BM_SplitTables"),
     ("LoadStringW exact / floor", "BM_LoadStringW_Exact", "BM_LoadStringW_ExactFloor"),
     ("LoadStringW neutral / floor", "BM_LoadStringW_Neutral", "BM_LoadStringW_NeutralFloor"),
     ("LoadStringW English / floor", "BM_LoadStringW_English", "BM_LoadStringW_EnglishFloor"),

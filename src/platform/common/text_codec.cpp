@@ -111,6 +111,107 @@ bool HasPrefix(std::string_view bytes, std::string_view prefix) {
     return bytes.substr(0, prefix.size()) == prefix;
 }
 
+// Writes the wide text of `bytes` from `next` on (room for bytes.size()
+// characters) and returns the end. A malformed sequence becomes U+FFFD for its
+// first byte, or, when `kStrict`, ends the decoding with nullptr. ASCII runs go
+// eight bytes at a time and the two- and three-byte forms of the common scripts
+// are decoded inline; the rest goes through Utf8SequenceLength.
+template <bool kStrict> wchar_t* DecodeUtf8Into(std::string_view bytes, wchar_t* next) {
+    const auto* const first = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const last = first + bytes.size();
+    const unsigned char* p = first;
+    while (p < last) {
+        while (last - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & 0x8080808080808080ull) != 0) {
+                break;
+            }
+            for (int k = 0; k < 8; ++k) {
+                next[k] = static_cast<wchar_t>(p[k]);
+            }
+            p += 8;
+            next += 8;
+        }
+        if (p == last) {
+            break;
+        }
+        const unsigned lead = *p;
+        if (lead < 0x80) {
+            *next++ = static_cast<wchar_t>(lead);
+            ++p;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF && last - p >= 2 && (p[1] & 0xC0u) == 0x80u) {
+            *next++ = static_cast<wchar_t>(((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu));
+            p += 2;
+            continue;
+        }
+        if (lead >= 0xE0 && lead <= 0xEF && last - p >= 3 && (p[1] & 0xC0u) == 0x80u && (p[2] & 0xC0u) == 0x80u) {
+            const unsigned cp = ((lead & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu);
+            if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+                *next++ = static_cast<wchar_t>(cp);
+                p += 3;
+                continue;
+            }
+        }
+        char32_t cp = 0;
+        std::size_t length = Utf8SequenceLength(bytes, static_cast<std::size_t>(p - first), &cp);
+        if (length == 0) {
+            if constexpr (kStrict) {
+                return nullptr;
+            }
+            cp = kReplacementChar;
+            length = 1;
+        }
+        if constexpr (sizeof(wchar_t) == 2) {
+            if (cp >= 0x10000) {
+                cp -= 0x10000;
+                *next++ = static_cast<wchar_t>(0xD800 + (cp >> 10));
+                cp = 0xDC00 + (cp & 0x3FF);
+            }
+        }
+        *next++ = static_cast<wchar_t>(cp);
+        p += length;
+    }
+    return next;
+}
+
+template <bool kBigEndian> std::wstring DecodeUtf16Units(std::string_view bytes) {
+    const std::size_t units = bytes.size() / 2; // an odd trailing byte is dropped
+    const auto* const data = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::wstring out(units, L'\0');
+    wchar_t* const text = out.data();
+    // Every unit is copied first, in a loop the compiler vectorizes; surrogates,
+    // which few files hold, are paired afterwards.
+    unsigned surrogates = 0; // not bool: a bool reduction keeps the loop from vectorizing
+    for (std::size_t k = 0; k < units; ++k) {
+        const unsigned b0 = data[2 * k];
+        const unsigned b1 = data[2 * k + 1];
+        const unsigned unit = kBigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0;
+        text[k] = static_cast<wchar_t>(unit);
+        surrogates |= static_cast<unsigned>((unit & 0xF800u) == 0xD800u);
+    }
+    if constexpr (sizeof(wchar_t) == 4) {
+        // Where wchar_t holds code points, a pair becomes one; a lone surrogate stays.
+        if (surrogates != 0) {
+            std::size_t used = 0;
+            for (std::size_t k = 0; k < units; ++k) {
+                const auto unit = static_cast<char32_t>(text[k]);
+                const auto low = k + 1 < units ? static_cast<char32_t>(text[k + 1]) : 0;
+                if (unit >= 0xD800 && unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                    text[used++] = static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                    ++k;
+                } else {
+                    text[used++] = static_cast<wchar_t>(unit);
+                }
+            }
+            out.resize(used);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
@@ -150,59 +251,12 @@ std::wstring DecodeUtf8(std::string_view bytes) {
     // Never more characters than bytes (a four-byte sequence makes at most two
     // UTF-16 units), so the text is written in place and cut to size at the end.
     std::wstring out(bytes.size(), L'\0');
-    wchar_t* const first = out.data();
-    wchar_t* next = first;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::size_t ascii = AsciiRunLength(bytes, i);
-        for (const std::size_t end = i + ascii; i < end; ++i) {
-            *next++ = static_cast<wchar_t>(bytes[i]);
-        }
-        if (i == bytes.size()) {
-            break;
-        }
-        char32_t cp = 0;
-        std::size_t length = Utf8SequenceLength(bytes, i, &cp);
-        if (length == 0) {
-            cp = kReplacementChar;
-            length = 1;
-        }
-        if constexpr (sizeof(wchar_t) == 2) {
-            if (cp >= 0x10000) {
-                cp -= 0x10000;
-                *next++ = static_cast<wchar_t>(0xD800 + (cp >> 10));
-                cp = 0xDC00 + (cp & 0x3FF);
-            }
-        }
-        *next++ = static_cast<wchar_t>(cp);
-        i += length;
-    }
-    out.resize(static_cast<std::size_t>(next - first));
+    out.resize(static_cast<std::size_t>(DecodeUtf8Into<false>(bytes, out.data()) - out.data()));
     return out;
 }
 
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
-    const std::size_t units = bytes.size() / 2; // an odd trailing byte is dropped
-    const auto unitAt = [&](std::size_t k) -> char16_t {
-        const auto b0 = static_cast<unsigned char>(bytes[2 * k]);
-        const auto b1 = static_cast<unsigned char>(bytes[2 * k + 1]);
-        return static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
-    };
-    std::wstring out;
-    out.reserve(units);
-    for (std::size_t k = 0; k < units; ++k) {
-        const char16_t unit = unitAt(k);
-        if (unit >= 0xD800 && unit <= 0xDBFF && k + 1 < units) {
-            const char16_t low = unitAt(k + 1);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                AppendWide(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (low - 0xDC00));
-                ++k;
-                continue;
-            }
-        }
-        out += static_cast<wchar_t>(unit);
-    }
-    return out;
+    return bigEndian ? DecodeUtf16Units<true>(bytes) : DecodeUtf16Units<false>(bytes);
 }
 
 std::wstring DecodeTextFile(std::string_view bytes, TextEncoding* detected) {
@@ -217,11 +271,15 @@ std::wstring DecodeTextFile(std::string_view bytes, TextEncoding* detected) {
     } else if (HasPrefix(bytes, "\xEF\xBB\xBF")) {
         encoding = TextEncoding::Utf8Bom;
         text = DecodeUtf8(bytes.substr(3));
-    } else if (IsValidUtf8(bytes)) {
-        encoding = TextEncoding::Utf8;
-        text = DecodeUtf8(bytes);
     } else {
-        text = DecodeCp1252(bytes);
+        // One pass decodes and validates; the first malformed sequence makes it Windows-1252.
+        text.assign(bytes.size(), L'\0');
+        if (const wchar_t* const end = DecodeUtf8Into<true>(bytes, text.data())) {
+            encoding = TextEncoding::Utf8;
+            text.resize(static_cast<std::size_t>(end - text.data()));
+        } else {
+            text = DecodeCp1252(bytes);
+        }
     }
     if (detected != nullptr) {
         *detected = encoding;

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 #include "platform/common/text_codec.h"
@@ -31,6 +33,33 @@ bool IsProfileSpace(wchar_t c) {
     return (c >= L'\t' && c <= L'\r') || c == L'\x1A' || c == L' ';
 }
 
+// The 0x20 bit of every character in a 64-bit word of text, whatever the byte
+// order: each character's low byte lies in the same bits of the word.
+static_assert(sizeof(wchar_t) == 2 || sizeof(wchar_t) == 4, "text words hold whole characters");
+constexpr std::uint64_t kCaseBits = sizeof(wchar_t) == 4 ? 0x0000002000000020ull : 0x0020002000200020ull;
+
+std::uint64_t TextWord(const wchar_t* text) {
+    std::uint64_t word;
+    std::memcpy(&word, text, sizeof word);
+    return word;
+}
+
+// Whether any of the eight characters at `text` is a control character up to
+// CR (NUL, tab, LF, VT, FF, CR), tested a word at a time: a character below 14
+// borrows into its sign bit, which its complement keeps only if it was clear.
+// A borrow that crosses into the next character arises only after a hit.
+bool HasControlOf8(const wchar_t* text) {
+    constexpr std::size_t kPerWord = sizeof(std::uint64_t) / sizeof(wchar_t);
+    constexpr std::uint64_t kOnes = sizeof(wchar_t) == 4 ? 0x0000000100000001ull : 0x0001000100010001ull;
+    constexpr std::uint64_t kSigns = kOnes << (8 * sizeof(wchar_t) - 1);
+    std::uint64_t hits = 0;
+    for (std::size_t k = 0; k < 8; k += kPerWord) {
+        const std::uint64_t word = TextWord(text + k);
+        hits |= (word - kOnes * (U'\r' + 1)) & ~word & kSigns;
+    }
+    return hits != 0;
+}
+
 std::wstring_view Trim(std::wstring_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -43,8 +72,7 @@ std::wstring_view Trim(std::wstring_view text) {
     return text.substr(begin, end - begin);
 }
 
-// AsciiUpper without a branch: names are hashed and compared one character at
-// a time on every lookup.
+// AsciiUpper without a branch, for comparing names that differ in case.
 std::uint32_t FoldedUnit(wchar_t c) {
     const auto unit = static_cast<std::uint32_t>(c);
     return unit - (static_cast<std::uint32_t>(unit - U'a' < 26u) << 5);
@@ -65,21 +93,37 @@ bool EqualFolded(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
-// Hashes the folded name two characters per multiplication, which halves the
-// dependency chain of a per-character hash; `seed` separates the sections' key
-// spaces.
+// Hashes a name so that names equal under ASCII case folding hash alike: every
+// character enters with its 0x20 bit set, which makes 'A' and 'a' (and a few
+// pairs that EqualFolded then tells apart) one. Two characters go into each
+// multiplication and two products are in flight, so a name of 40 characters
+// costs about ten multiplications of latency; `seed` separates the sections'
+// key spaces.
 std::uint32_t HashFolded(std::wstring_view name, std::uint32_t seed) {
     constexpr std::uint64_t kMultiplier = 0xFF51AFD7ED558CCDull;
-    std::uint64_t hash = (0x9E3779B97F4A7C15ull ^ seed) + name.size();
+    constexpr std::size_t kPerWord = sizeof(std::uint64_t) / sizeof(wchar_t);
+    const wchar_t* const text = name.data();
+    const std::size_t size = name.size();
+    std::uint64_t a = 0x9E3779B97F4A7C15ull ^ seed;
+    std::uint64_t b = size;
     std::size_t i = 0;
-    for (; i + 2 <= name.size(); i += 2) {
-        hash = (hash ^ (FoldedUnit(name[i]) | (std::uint64_t{FoldedUnit(name[i + 1])} << 32))) * kMultiplier;
+    for (; i + 2 * kPerWord <= size; i += 2 * kPerWord) {
+        a = (a ^ (TextWord(text + i) | kCaseBits)) * kMultiplier;
+        b = (b ^ (TextWord(text + i + kPerWord) | kCaseBits)) * kMultiplier;
     }
-    if (i < name.size()) {
-        hash = (hash ^ FoldedUnit(name[i])) * kMultiplier;
+    if (i + kPerWord <= size) {
+        a = (a ^ (TextWord(text + i) | kCaseBits)) * kMultiplier;
+        i += kPerWord;
     }
+    if (i < size) {
+        std::uint64_t tail = 0;
+        for (; i < size; ++i) {
+            tail = (tail << (8 * sizeof(wchar_t))) | static_cast<std::make_unsigned_t<wchar_t>>(text[i]);
+        }
+        b = (b ^ (tail | kCaseBits)) * kMultiplier;
+    }
+    std::uint64_t hash = (a ^ (b >> 32) ^ (b << 32)) * kMultiplier;
     hash ^= hash >> 29;
-    hash *= kMultiplier;
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
@@ -167,24 +211,23 @@ void ProfileDocument::Parse() {
     AddSection(Span{0, 0}); // keys before the first header
     std::size_t pos = 0;
     while (pos < size) {
-        // One pass finds the line end, the first '=' and any NUL. Every character
-        // that matters sorts at or below '=', so most take one comparison.
+        // The line ends at the first CR or LF; a NUL in it cuts names and values.
+        // All three are control characters, which text seldom holds, so the scan
+        // passes eight characters at a time while none is one.
         std::size_t begin = pos;
         std::size_t end = pos;
-        std::size_t equals = kNoValue;
         bool hasNul = false;
-        for (; end < size; ++end) {
-            const auto unit = static_cast<std::uint32_t>(text[end]);
-            if (unit > U'=') {
+        while (end < size) {
+            if (size - end >= 8 && !HasControlOf8(text + end)) {
+                end += 8;
                 continue;
             }
+            const auto unit = static_cast<std::uint32_t>(text[end]);
             if (unit == U'\r' || unit == U'\n') {
                 break;
             }
-            if (unit == U'=') {
-                equals = std::min<std::size_t>(equals, end);
-            }
             hasNul = hasNul || unit == 0;
+            ++end;
         }
         // A line ends at any run of CR and LF, so CRLF, LFCR and CR CR LF are one break.
         pos = end;
@@ -222,11 +265,12 @@ void ProfileDocument::Parse() {
             // "[abc" without ']' is an ordinary key line.
         }
 
-        // Trimming removes no '=', so the first '=' of the line is that of the trimmed line.
-        if (equals == kNoValue) {
+        const wchar_t* const equalsAt = std::wmemchr(text + begin, L'=', end - begin);
+        if (equalsAt == nullptr) {
             AddEntry(hasNul ? cutAtNul(begin, end) : span(begin, end), Span{kNoValue, 0});
             continue;
         }
+        const auto equals = static_cast<std::size_t>(equalsAt - text);
         std::size_t nameEnd = equals;
         while (nameEnd > begin && IsProfileSpace(text[nameEnd - 1])) {
             --nameEnd;
@@ -392,25 +436,29 @@ struct CachedFile {
 // keeps a FIFO that replaced the file after the stat() from blocking the open
 // or the read. Content newer than `st` is harmless: the next call's stat()
 // then differs from `st` and the file is parsed again.
-bool ReadRegularFile(const char* path, const struct stat& st, std::string& bytes) {
+bool ReadRegularFile(const char* path, const struct stat& st, std::unique_ptr<char[]>& buffer, std::size_t& used) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return false;
     }
     const auto expected = static_cast<std::size_t>(st.st_size);
-    bytes.resize(expected + 1);
-    std::size_t used = 0;
+    std::size_t capacity = expected + 1;
+    buffer.reset(new char[capacity]); // not zeroed: only bytes read are used
+    used = 0;
     bool ok = true;
     for (;;) {
-        if (used == bytes.size()) {
+        if (used == capacity) {
             if (static_cast<off_t>(used) > kMaxFileBytes) {
                 ok = false; // grew past the limit while being read
                 break;
             }
-            bytes.resize(used * 2);
+            std::unique_ptr<char[]> grown(new char[capacity * 2]);
+            std::memcpy(grown.get(), buffer.get(), used);
+            buffer = std::move(grown);
+            capacity *= 2;
         }
-        const std::size_t wanted = bytes.size() - used;
-        const ssize_t got = read(fd, &bytes[used], wanted);
+        const std::size_t wanted = capacity - used;
+        const ssize_t got = read(fd, buffer.get() + used, wanted);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -423,7 +471,6 @@ bool ReadRegularFile(const char* path, const struct stat& st, std::string& bytes
             break; // a short read at or past the size stat() gave is the end of a regular file
         }
     }
-    bytes.resize(used);
     close(fd);
     return ok;
 }
@@ -448,13 +495,14 @@ public:
         }
 
         // Parse outside the lock so that other files stay available meanwhile.
-        std::string bytes;
-        if (!ReadRegularFile(nativePath.c_str(), st, bytes)) {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+        if (!ReadRegularFile(nativePath.c_str(), st, bytes, size)) {
             Drop(path);
             return nullptr;
         }
-        auto file =
-            std::make_shared<const CachedFile>(path, nativePath, FileIdentity(st), ProfileDocument::FromBytes(bytes));
+        auto file = std::make_shared<const CachedFile>(path, nativePath, FileIdentity(st),
+                                                       ProfileDocument::FromBytes(std::string_view(bytes.get(), size)));
 
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_parses;

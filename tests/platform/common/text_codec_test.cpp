@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "platform/common/text_codec.h"
 
@@ -32,6 +33,16 @@ TEST(TextCodecTest, Utf8Validation) {
     }
 }
 
+// UTF-16LE bytes with a byte-order mark; lone surrogates pass through.
+std::string Utf16Le(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
 TEST(TextCodecTest, DetectsEncodingFromTheFirstBytes) {
     struct Row {
         std::string bytes;
@@ -57,6 +68,12 @@ TEST(TextCodecTest, DetectsEncodingFromTheFirstBytes) {
                      6),
          TextEncoding::Utf16Le, std::wstring(1, wchar_t(0xD800)) + L"a"},
         {"", TextEncoding::Utf8, L""},
+        // Longer than the eight-unit blocks the decoders take at once.
+        {Utf16Le(u"0123456789\U0001F600abcdefgh\xDC00xy"), TextEncoding::Utf16Le,
+         L"0123456789\U0001F600abcdefgh" + std::wstring(1, wchar_t(0xDC00)) + L"xy"},
+        {"twelve chars\xD0\x96\xE4\xB8\xAD\xF0\x9F\x98\x80nine more", TextEncoding::Utf8,
+         L"twelve chars\u0416\u4e2d\U0001F600nine more"},
+        {"0123456789abcdef\xC3\xA9\xE9", TextEncoding::Cp1252, L"0123456789abcdef\u00c3\u00a9\u00e9"},
     };
     for (const Row& row : rows) {
         TextEncoding detected{};
