@@ -13,102 +13,54 @@ namespace {
 
 using testsupport::TempDir;
 
-struct SearchResult {
-    bool opened = false;
-    DWORD error = 0;
+// The names a search returns, a directory's with "/" appended, and the error
+// code it ends with.
+std::pair<std::vector<std::wstring>, DWORD> Search(const std::wstring& pattern) {
     std::vector<std::wstring> names;
-};
-
-SearchResult Search(const std::wstring& pattern) {
-    SearchResult result;
     WIN32_FIND_DATAW data;
     const HANDLE search = FindFirstFileW(pattern.c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) {
-        result.error = GetLastError();
-        return result;
+        return {names, GetLastError()};
     }
-    result.opened = true;
     do {
-        result.names.emplace_back(data.cFileName);
+        names.push_back(data.cFileName + std::wstring((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? L"/" : L""));
     } while (FindNextFileW(search, &data));
-    result.error = GetLastError();
+    const DWORD error = GetLastError();
     EXPECT_TRUE(FindClose(search));
-    return result;
+    return {names, error};
 }
 
-void Touch(const TempDir& dir, const std::string& name) {
-    testsupport::WriteBytes(dir.file(name), "x");
-}
-
+// Names match case-blind and come in upper-case ordinal order: '-' sorts
+// before the letters and '_' (0x5F) after them.
 TEST(FileSearchTest, MatchesCaseInsensitivelyInUpperCaseOrdinalOrder) {
     TempDir dir;
     for (const char* name : {"en.cfg", "EN2.CFG", "de.Cfg", "b.CFG", "zh_CN.cfg", "zh-TW.cfg", "zhA.cfg", "_u.cfg",
                              "1.cfg", ".cfg", "ab.cfg", "a_b.cfg", "aab.cfg", "a.cfg.bak", "a.cf", "acfg", "a"}) {
-        Touch(dir, name);
+        testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("x.cfg"));
-
-    const SearchResult result = Search(dir.wpath() + L"\\*.cfg");
-    ASSERT_TRUE(result.opened);
-    // '_' (0x5F) sorts after the letters and '-' before them; a directory is listed like a file.
     const std::vector<std::wstring> expected = {L".cfg",      L"1.cfg",   L"aab.cfg",   L"ab.cfg",  L"a_b.cfg",
-                                                L"b.CFG",     L"de.Cfg",  L"en.cfg",    L"EN2.CFG", L"x.cfg",
+                                                L"b.CFG",     L"de.Cfg",  L"en.cfg",    L"EN2.CFG", L"x.cfg/",
                                                 L"zh-TW.cfg", L"zhA.cfg", L"zh_CN.cfg", L"_u.cfg"};
-    EXPECT_EQ(result.names, expected);
-    EXPECT_EQ(result.error, static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg"), std::make_pair(expected, DWORD{ERROR_NO_MORE_FILES}));
 }
 
-TEST(FileSearchTest, ReportsDirectoriesAsDirectories) {
-    TempDir dir;
-    testsupport::MakeDirectory(dir.file("sub.cfg"));
-    WIN32_FIND_DATAW data;
-    const HANDLE search = FindFirstFileW((dir.wpath() + L"\\*.cfg").c_str(), &data);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    EXPECT_NE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    FindClose(search);
-}
-
-TEST(FileSearchTest, SeparatorsAndLiteralNames) {
-    TempDir dir;
-    Touch(dir, "en.cfg");
-    struct Row {
-        const char* name;
-        std::wstring pattern;
-        std::vector<std::wstring> names;
-    };
-    const Row rows[] = {
-        {"doubled backslash", dir.wpath() + L"\\\\*.cfg", {L"en.cfg"}},
-        {"forward slash", dir.wpath() + L"/*.cfg", {L"en.cfg"}},
-        {"literal name in another case", dir.wpath() + L"\\EN.CFG", {L"en.cfg"}},
-        {"question mark", dir.wpath() + L"\\e?.cfg", {L"en.cfg"}},
-        {"trailing dot in the mask", dir.wpath() + L"\\*.cfg.", {L"en.cfg"}},
-    };
-    for (const Row& row : rows) {
-        const SearchResult result = Search(row.pattern);
-        EXPECT_TRUE(result.opened) << row.name;
-        EXPECT_EQ(result.names, row.names) << row.name;
-    }
-}
-
-TEST(FileSearchTest, FailuresSayWhatIsMissing) {
+TEST(FileSearchTest, SeparatorsLiteralNamesAndFailures) {
     TempDir dir;
     TempDir empty;
-    Touch(dir, "readme.txt");
-    struct Row {
-        const char* name;
-        std::wstring pattern;
-        DWORD error;
+    testsupport::WriteBytes(dir.file("en.cfg"), "x");
+    const std::vector<std::wstring> en = {L"en.cfg"};
+    const std::pair<std::wstring, std::pair<std::vector<std::wstring>, DWORD>> rows[] = {
+        {dir.wpath() + L"\\\\*.cfg", {en, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"/*.cfg", {en, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\EN.CFG", {en, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\*.ini", {{}, ERROR_FILE_NOT_FOUND}},
+        {empty.wpath() + L"\\*.cfg", {{}, ERROR_FILE_NOT_FOUND}},
+        {dir.wpath() + L"\\nonexistent\\*.cfg", {{}, ERROR_PATH_NOT_FOUND}},
+        {dir.wpath() + L"\\", {{}, ERROR_FILE_NOT_FOUND}},
     };
-    const Row rows[] = {
-        {"no entry matches", dir.wpath() + L"\\*.cfg", ERROR_FILE_NOT_FOUND},
-        {"empty directory", empty.wpath() + L"\\*.cfg", ERROR_FILE_NOT_FOUND},
-        {"missing directory", dir.wpath() + L"\\nonexistent\\*.cfg", ERROR_PATH_NOT_FOUND},
-        {"nothing after the separator", dir.wpath() + L"\\", ERROR_FILE_NOT_FOUND},
-    };
-    for (const Row& row : rows) {
-        const SearchResult result = Search(row.pattern);
-        EXPECT_FALSE(result.opened) << row.name;
-        EXPECT_EQ(result.error, row.error) << row.name;
+    for (const auto& [pattern, result] : rows) {
+        EXPECT_EQ(Search(pattern), result) << testsupport::Narrow(pattern);
     }
 }
 

@@ -3,6 +3,7 @@
 // opening the key, and the records of every failure path.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,172 +16,97 @@
 namespace {
 
 using testsupport::LoaderAccess;
-using testsupport::ScopedFailingOpen;
 using testsupport::ScopedSettings;
-using testsupport::TempDir;
 using testsupport::TraceCapture;
-
 using Records = std::vector<std::pair<unsigned, std::wstring>>;
 
-constexpr int kSpam = 14;
-const std::wstring kKey = L"SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
-const std::wstring kLoadFromRegistry =
-    L"CUtilStringLoader::LoadStringtable, ini path not given, read path from registry";
-const std::wstring kLoadExit = L"CUtilStringLoader::LoadStringtable";
+const std::wstring kFromRegistry = L"CUtilStringLoader::LoadStringtable, ini path not given, read path from registry";
+const std::wstring kExit = L"CUtilStringLoader::LoadStringtable";
 
 // A home directory whose EUQ/res holds en.cfg and zh_cn.cfg.
 struct Installation {
-    TempDir home;
+    testsupport::TempDir home;
     Installation() {
         testsupport::MakeDirectory(home.file("EUQ/res"));
         testsupport::WriteTextFile(home.file("EUQ/res/en.cfg"), L"[Strings]\nIDS_SPAM_FOLDER_NAME=Spam\n");
         testsupport::WriteTextFile(home.file("EUQ/res/zh_cn.cfg"),
-                                   L"[Strings]\r\nIDS_SPAM_FOLDER_NAME=\u5783\u573e\u90ae\u4ef6\r\n",
+                                   L"[Strings]\r\nIDS_SPAM_FOLDER_NAME=\u5783\u573e\r\n",
                                    testsupport::Encoding::Utf16LeBom);
     }
 };
 
-// Records other than the per-file and per-string ones of the file reader.
-Records LoadRecords(const TraceCapture& trace) {
-    Records result;
-    for (const auto& record : trace.levelsAndMessages()) {
-        const bool fileReader = record.first == 0x102 ||
-                                record.second.rfind(L"CUtilStringLoader::LoadAllLanguageStringTable", 0) == 0 ||
-                                record.second.rfind(L"CUtilStringLoader::EnumLangaugeIDAndLoadStringTables", 0) == 0;
-        if (!fileReader) {
-            result.push_back(record);
+// Without a directory the load fails only when "HomeDir" cannot be read; then
+// nothing is scanned and the default language is not read. A given directory,
+// present or missing, is scanned and the default language is still read.
+TEST(InstallationSettingsTest, LoadPathsAndTheirRecords) {
+    const std::wstring key = L"Cannot read key SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
+    const std::wstring wow64 = key + L" with KEY_WOW64_64KEY, code: ";
+    const struct {
+        const wchar_t* directory; // inside the home directory; null: none given
+        bool homeDir;
+        std::uint32_t defaultID; // 0: no such value
+        const wchar_t* defaultAsString;
+        std::uint32_t failingMask;
+        Records failures; // between the entry and exit records
+        int defaultAfter;
+        std::size_t tables;
+    } cases[] = {
+        {nullptr, false, 0, nullptr, 0, {{0x1003, wow64 + L"2"}, {0x1003, key + L", code: 2"}}, 0x0407, 0},
+        {nullptr, false, 0x0804, nullptr, 0, {{0x1003, L"Cannot query value HomeDir, code: 2"}}, 0x0407, 0},
+        {nullptr, true, 0, nullptr, 0, {{0x1003, L"Cannot query value EUQDefaultLangID, code: 2"}}, 0x0407, 2},
+        {nullptr, true, 0, L"0x0804", 0, {{0x1003, L"Cannot query value EUQDefaultLangID, code: 1630"}}, 0x0407, 2},
+        {nullptr, true, 0x0409, nullptr, 0x100, {{0x1003, wow64 + L"5"}, {0x1003, wow64 + L"5"}}, 0x0409, 2},
+        {nullptr, true, 0x0804, nullptr, 0, {}, 0x0804, 2},
+        {L"/EUQ/res", false, 0x0804, nullptr, 0, {}, 0x0804, 2},
+        {L"/nonexistent", false, 0x0804, nullptr, 0, {}, 0x0804, 0},
+    };
+    for (const auto& c : cases) {
+        Installation installation;
+        ScopedSettings settings;
+        if (c.homeDir) {
+            settings.SetHomeDir(installation.home.wpath());
         }
+        if (c.defaultID != 0) {
+            settings.SetDefaultLangID(c.defaultID);
+        }
+        if (c.defaultAsString != nullptr) {
+            settings.SetDefaultLangIDAsString(c.defaultAsString);
+        }
+        testsupport::ScopedFailingOpen failing(c.failingMask, 5); // 0x100: the 64-bit view
+        const std::wstring directory = installation.home.wpath() + (c.directory ? c.directory : L"");
+        LoaderAccess loader;
+        loader.OverrideDefaultLangID(0x0407);
+        TraceCapture trace;
+        EXPECT_EQ(loader.LoadAllLanguageStringTable(c.directory ? directory.c_str() : nullptr),
+                  c.directory || c.homeDir);
+        // The load's own records and the failures, without those of the scan and the file reader.
+        Records records;
+        for (const auto& record : trace.levelsAndMessages()) {
+            if (record.first == 0x1003 || record.second.rfind(kExit, 0) == 0) {
+                records.push_back(record);
+            }
+        }
+        Records expected = c.failures;
+        expected.insert(expected.begin(), {0x110, c.directory ? kExit + L", ini path: " + directory : kFromRegistry});
+        expected.push_back({0x111, kExit});
+        EXPECT_EQ(records, expected);
+        EXPECT_EQ(loader.GetDefaultLangID(), c.defaultAfter);
+        EXPECT_EQ(loader.m_stringTables.size(), c.tables);
     }
-    return result;
 }
 
-TEST(InstallationSettingsTest, LoadsEverythingFromTheRegistry) {
+TEST(InstallationSettingsTest, LoadsFromTheRegistryDirectoryAndMergesASecondLoad) {
     Installation installation;
     ScopedSettings settings;
     settings.SetHomeDir(installation.home.wpath()).SetDefaultLangID(0x0804);
     LoaderAccess loader;
-    TraceCapture trace;
-    EXPECT_TRUE(loader.LoadAllLanguageStringTable(nullptr));
-    EXPECT_EQ(loader.LoadStringW(9, kSpam, false).str(), L"Spam");
-    EXPECT_EQ(loader.LoadStringW(0x0804, kSpam, false).str(), L"\u5783\u573e\u90ae\u4ef6");
-    EXPECT_EQ(loader.GetDefaultLangID(), 0x0804);
-    EXPECT_EQ(LoadRecords(trace), (Records{{0x110, kLoadFromRegistry}, {0x111, kLoadExit}}));
-
+    ASSERT_TRUE(loader.LoadAllLanguageStringTable(nullptr));
     basekit::WideString directory(L"untouched");
     EXPECT_TRUE(loader.GetDefaultLangIniDirectory(directory));
     EXPECT_EQ(directory.str(), basekit::JoinPath(installation.home.wpath().c_str(), L"EUQ\\res").str());
-}
-
-TEST(InstallationSettingsTest, NoKeyInEitherViewFailsTheLoad) {
-    ScopedSettings settings; // no key
-    LoaderAccess loader;
-    loader.OverrideDefaultLangID(0x0407);
-    TraceCapture trace;
-    EXPECT_FALSE(loader.LoadAllLanguageStringTable(nullptr));
-    EXPECT_EQ(trace.levelsAndMessages(),
-              (Records{{0x110, kLoadFromRegistry},
-                       {0x1003, L"Cannot read key " + kKey + L" with KEY_WOW64_64KEY, code: 2"},
-                       {0x1003, L"Cannot read key " + kKey + L", code: 2"},
-                       {0x111, kLoadExit}}));
-    EXPECT_EQ(loader.GetDefaultLangID(), 0x0407);
-    EXPECT_TRUE(loader.m_stringTables.empty());
-}
-
-TEST(InstallationSettingsTest, SecondAttemptWithoutViewFlagIsMadeByEachMember) {
-    Installation installation;
-    ScopedSettings settings;
-    settings.SetHomeDir(installation.home.wpath()).SetDefaultLangID(0x0409);
-    ScopedFailingOpen failing(0x100, 5); // the 64-bit-view attempts fail
-    LoaderAccess loader;
-    TraceCapture trace;
-    EXPECT_TRUE(loader.LoadAllLanguageStringTable(nullptr));
-    const std::wstring firstAttemptFailed = L"Cannot read key " + kKey + L" with KEY_WOW64_64KEY, code: 5";
-    EXPECT_EQ(LoadRecords(trace), (Records{{0x110, kLoadFromRegistry},
-                                           {0x1003, firstAttemptFailed}, // reading HomeDir
-                                           {0x1003, firstAttemptFailed}, // reading EUQDefaultLangID
-                                           {0x111, kLoadExit}}));
-    EXPECT_EQ(loader.GetDefaultLangID(), 0x0409);
-    EXPECT_EQ(loader.m_stringTables.size(), 2u);
-}
-
-TEST(InstallationSettingsTest, MissingHomeDirStopsBeforeTheScan) {
-    ScopedSettings settings;
-    settings.SetDefaultLangID(0x0804); // present, but never read on this path
-    LoaderAccess loader;
-    TraceCapture trace;
-    EXPECT_FALSE(loader.LoadAllLanguageStringTable(nullptr));
-    EXPECT_EQ(
-        trace.levelsAndMessages(),
-        (Records{{0x110, kLoadFromRegistry}, {0x1003, L"Cannot query value HomeDir, code: 2"}, {0x111, kLoadExit}}));
-    EXPECT_EQ(loader.GetDefaultLangID(), 9);
-}
-
-TEST(InstallationSettingsTest, DefaultLanguageProblemsLeaveTheDefaultAndTheResult) {
-    struct Row {
-        const char* name;
-        bool setAsString;
-        std::wstring record;
-    };
-    const Row rows[] = {
-        {"value missing", false, L"Cannot query value EUQDefaultLangID, code: 2"},
-        {"value of the wrong type", true, L"Cannot query value EUQDefaultLangID, code: 1630"},
-    };
-    for (const Row& row : rows) {
-        Installation installation;
-        ScopedSettings settings;
-        settings.SetHomeDir(installation.home.wpath());
-        if (row.setAsString) {
-            settings.SetDefaultLangIDAsString(L"0x0804");
-        }
-        LoaderAccess loader;
-        loader.OverrideDefaultLangID(0x040a);
-        TraceCapture trace;
-        EXPECT_TRUE(loader.LoadAllLanguageStringTable(nullptr)) << row.name;
-        EXPECT_EQ(LoadRecords(trace), (Records{{0x110, kLoadFromRegistry}, {0x1003, row.record}, {0x111, kLoadExit}}))
-            << row.name;
-        EXPECT_EQ(loader.GetDefaultLangID(), 0x040a) << row.name;
-        EXPECT_EQ(loader.m_stringTables.size(), 2u) << row.name;
-    }
-}
-
-TEST(InstallationSettingsTest, GivenDirectoryStillTakesTheDefaultLanguageFromTheRegistry) {
-    Installation installation;
-    ScopedSettings settings;
-    settings.SetDefaultLangID(0x0804);
-    LoaderAccess loader;
-    loader.OverrideDefaultLangID(0x0407); // replaced by the registry value
-    const std::wstring directory = installation.home.wpath() + L"/EUQ/res";
-    EXPECT_TRUE(loader.LoadAllLanguageStringTable(directory.c_str()));
-    EXPECT_EQ(loader.GetDefaultLangID(), 0x0804);
-    EXPECT_EQ(loader.m_stringTables.size(), 2u);
-}
-
-TEST(InstallationSettingsTest, MissingDirectoryIsNoFailure) {
-    TempDir dir;
-    ScopedSettings settings;
-    settings.SetDefaultLangID(0x0c0c);
-    LoaderAccess loader;
-    const std::wstring missing = dir.wpath() + L"/nonexistent";
-    TraceCapture trace;
-    EXPECT_TRUE(loader.LoadAllLanguageStringTable(missing.c_str()));
-    EXPECT_EQ(loader.GetDefaultLangID(), 0x0c0c);
-    const auto records = trace.levelsAndMessages();
-    ASSERT_EQ(records.size(), 4u);
-    EXPECT_EQ(records[0],
-              (std::pair<unsigned, std::wstring>{0x110, L"CUtilStringLoader::LoadStringtable, ini path: " + missing}));
-    EXPECT_EQ(records[3], (std::pair<unsigned, std::wstring>{0x111, kLoadExit}));
-}
-
-TEST(InstallationSettingsTest, SecondLoadMergesAndRereadsTheDefault) {
-    Installation installation;
-    ScopedSettings settings;
-    settings.SetHomeDir(installation.home.wpath()).SetDefaultLangID(0x0804);
-    LoaderAccess loader;
-    ASSERT_TRUE(loader.LoadAllLanguageStringTable(nullptr));
-    const auto firstTables = loader.m_stringTables;
     settings.SetDefaultLangID(0x0404);
     ASSERT_TRUE(loader.LoadAllLanguageStringTable(nullptr));
-    EXPECT_EQ(loader.m_stringTables, firstTables);
+    EXPECT_EQ(loader.m_stringTables.size(), 2u);
     EXPECT_EQ(loader.GetDefaultLangID(), 0x0404);
 }
 

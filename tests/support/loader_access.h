@@ -30,10 +30,7 @@ public:
         m_stringTables[languageID][stringID] = text;
         return *this;
     }
-    const StringTable* Table(int languageID) const {
-        const auto it = m_stringTables.find(languageID);
-        return it == m_stringTables.end() ? nullptr : &it->second;
-    }
+    const StringTable* Table(int id) const { return m_stringTables.count(id) != 0 ? &m_stringTables.at(id) : nullptr; }
 };
 
 } // namespace testsupport

@@ -1,11 +1,32 @@
 // Test helpers: a fresh temporary directory per test, and writers for text
 // files in the encodings that string tables and registry files come in.
+// Narrow paths are native on Linux (bytes, usually UTF-8) and UTF-8 on Windows,
+// where the file system itself is UTF-16: fs::u8path and u8string() convert
+// there, keeping non-ASCII names intact instead of squeezing them through the
+// ANSI code page, and take the bytes as they are on Linux.
 #ifndef UTIL_STRINGLOADER_TEST_FILES_H
 #define UTIL_STRINGLOADER_TEST_FILES_H
 
+#include <filesystem>
 #include <string>
 
+#include "platform/common/text_codec.h"
+
 namespace testsupport {
+
+namespace fs = std::filesystem;
+
+// Native narrow path <-> wide path (UTF-8).
+inline std::wstring Widen(const std::string& text) {
+    return basekit::detail::FileNameToWide(text);
+}
+inline std::string Narrow(const std::wstring& text) {
+#ifdef _WIN32
+    return basekit::detail::EncodeUtf8(text); // Windows paths keep their backslashes; only the encoding changes
+#else
+    return basekit::detail::WidePathToNative(text.c_str());
+#endif
+}
 
 enum class Encoding { Utf8, Utf8Bom, Utf16Le, Utf16LeBom, Utf16BeBom, Cp1252 };
 
@@ -21,10 +42,10 @@ public:
     // The directory as a native narrow path (no trailing separator).
     const std::string& path() const { return m_path; }
     // The directory as a wide path, as the library's callers pass it.
-    std::wstring wpath() const;
-    // The wide path of `name` inside the directory, joined with the native separator.
-    std::wstring wfile(const std::string& name) const;
-    std::string file(const std::string& name) const;
+    std::wstring wpath() const { return Widen(m_path); }
+    // The path of `name` inside the directory, joined with the native separator.
+    std::string file(const std::string& name) const { return (fs::u8path(m_path) / fs::u8path(name)).u8string(); }
+    std::wstring wfile(const std::string& name) const { return Widen(file(name)); }
 
 private:
     std::string m_path;
@@ -34,11 +55,9 @@ private:
 void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding = Encoding::Utf8);
 // Writes raw bytes.
 void WriteBytes(const std::string& path, const std::string& bytes);
-void MakeDirectory(const std::string& path);
-
-// Native narrow path <-> wide path (UTF-8).
-std::wstring Widen(const std::string& text);
-std::string Narrow(const std::wstring& text);
+inline void MakeDirectory(const std::string& path) {
+    fs::create_directories(fs::u8path(path));
+}
 
 } // namespace testsupport
 

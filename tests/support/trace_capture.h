@@ -1,10 +1,12 @@
 // Captures trace records through tracekit::SetTraceSink for the lifetime of
-// the object, so tests can check records by level and exact text.
+// the object, so tests can check records by level and exact text. tracekit
+// calls the sink under its own lock; read the records once the threads that
+// log have been joined.
 #ifndef UTIL_STRINGLOADER_TRACE_CAPTURE_H
 #define UTIL_STRINGLOADER_TRACE_CAPTURE_H
 
-#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tracekit.h"
@@ -21,19 +23,17 @@ struct CapturedRecord {
 
 class TraceCapture {
 public:
-    TraceCapture();
-    ~TraceCapture();
+    TraceCapture() { tracekit::SetTraceSink(&Sink, this); }
+    ~TraceCapture() { tracekit::SetTraceSink(nullptr, nullptr); }
     TraceCapture(const TraceCapture&) = delete;
     TraceCapture& operator=(const TraceCapture&) = delete;
 
-    std::vector<CapturedRecord> records() const;
+    const std::vector<CapturedRecord>& records() const { return m_records; }
     // (level, message) pairs, the shape most assertions want.
     std::vector<std::pair<unsigned, std::wstring>> levelsAndMessages() const;
-    void clear();
 
 private:
     static void Sink(const tracekit::TraceRecord& record, void* context);
-    mutable std::mutex m_mutex;
     std::vector<CapturedRecord> m_records;
 };
 

@@ -18,21 +18,15 @@ TEST(TraceDefaultDestinationTest, FileNamedByEnvironmentGetsOneLinePerRecord) {
     const std::string path = dir.file("trace.log");
 #if defined(_WIN32)
     _putenv_s("VELMORA_TRACE", path.c_str());
+    const std::string eol = "\r\n"; // the file is written in text mode
 #else
     setenv("VELMORA_TRACE", path.c_str(), 1);
+    const std::string eol = "\n";
 #endif
     tracekit::TraceLog(nullptr, 0x110, L".\\Util_StringLoader", 12, L"ini path: %s", L"/opt/\u00e9");
     tracekit::TraceLog(nullptr, 0x1003, L".\\Util_StringLoader", 13, L"code: %d", 5);
-
-    std::ifstream in(path, std::ios::binary);
     std::stringstream content;
-    content << in.rdbuf();
-#if defined(_WIN32)
-    // The file is written in text mode, so lines end in CR LF on Windows.
-    const std::string eol = "\r\n";
-#else
-    const std::string eol = "\n";
-#endif
+    content << std::ifstream(path, std::ios::binary).rdbuf();
     EXPECT_EQ(content.str(), "[0110] .\\Util_StringLoader(12): ini path: /opt/\xC3\xA9" + eol +
                                  "[1003] .\\Util_StringLoader(13): code: 5" + eol);
 }
