@@ -1,4 +1,4 @@
-// ScopedSettings and ScopedFailingOpen; see settings_fixture.h.
+// ScopedFailingOpen; see settings_fixture.h.
 #include "support/settings_fixture.h"
 
 #include <atomic>
@@ -7,44 +7,15 @@
 
 namespace testsupport {
 
-namespace {
-
-std::atomic<std::uint32_t> g_failingMask{0};
-std::atomic<long> g_failingError{0};
-
-long FailOpensWithMask(const wchar_t* /*subkeyPath*/, std::uint32_t accessMask) {
-    return (accessMask & g_failingMask.load()) != 0 ? g_failingError.load() : 0;
-}
-
-} // namespace
-
-ScopedSettings::ScopedSettings() = default;
-ScopedSettings::~ScopedSettings() = default;
-
-ScopedSettings& ScopedSettings::CreateKey() {
-    m_registry.CreateKey();
-    return *this;
-}
-
-ScopedSettings& ScopedSettings::SetHomeDir(const std::wstring& directory) {
-    m_registry.SetString(L"HomeDir", directory);
-    return *this;
-}
-
-ScopedSettings& ScopedSettings::SetDefaultLangID(std::uint32_t languageID) {
-    m_registry.SetDword(L"EUQDefaultLangID", languageID);
-    return *this;
-}
-
-ScopedSettings& ScopedSettings::SetDefaultLangIDAsString(const std::wstring& text) {
-    m_registry.SetString(L"EUQDefaultLangID", text);
-    return *this;
-}
+static std::atomic<std::uint32_t> g_failingMask{0};
+static std::atomic<long> g_failingError{0};
 
 ScopedFailingOpen::ScopedFailingOpen(std::uint32_t mask, long error) {
     g_failingMask = mask;
     g_failingError = error;
-    basekit::detail::SetRegistryOpenHook(&FailOpensWithMask);
+    basekit::detail::SetRegistryOpenHook([](const wchar_t*, std::uint32_t accessMask) -> long {
+        return (accessMask & g_failingMask.load()) != 0 ? g_failingError.load() : 0;
+    });
 }
 
 ScopedFailingOpen::~ScopedFailingOpen() {
