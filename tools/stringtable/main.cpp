@@ -19,7 +19,7 @@
 #endif
 
 #include "Util_StringLoader.h"
-#include "table_inspector.h"
+#include "table_view.h"
 #include "terminal_text.h"
 
 namespace {

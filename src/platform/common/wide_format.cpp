@@ -15,21 +15,21 @@ namespace {
 
 enum class Length { None, Char, Short, Long, LongLong, Size, Max, Ptrdiff };
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
     Length length = Length::None;
-    wchar_t conversion = 0;
+    wchar_t letter = 0;
 };
 
 void Pad(std::wstring& out, std::size_t count, wchar_t fill) {
     out.append(count, fill);
 }
 
-void AppendPadded(std::wstring& out, const Spec& spec, const wchar_t* text, std::size_t length) {
-    const bool left = spec.flags.find('-') != std::string::npos;
-    const std::size_t width = spec.width > 0 ? static_cast<std::size_t>(spec.width) : 0;
+void AppendPadded(std::wstring& out, const Directive& directive, const wchar_t* text, std::size_t length) {
+    const bool left = directive.flags.find('-') != std::string::npos;
+    const std::size_t width = directive.width > 0 ? static_cast<std::size_t>(directive.width) : 0;
     const std::size_t padding = width > length ? width - length : 0;
     if (!left) {
         Pad(out, padding, L' ');
@@ -40,40 +40,42 @@ void AppendPadded(std::wstring& out, const Spec& spec, const wchar_t* text, std:
     }
 }
 
-void AppendWideString(std::wstring& out, const Spec& spec, const wchar_t* text) {
+void AppendWideString(std::wstring& out, const Directive& directive, const wchar_t* text) {
     if (text == nullptr) {
         text = L"(null)";
     }
     std::size_t length = 0;
-    while (text[length] != L'\0' && (spec.precision < 0 || length < static_cast<std::size_t>(spec.precision))) {
+    while (text[length] != L'\0' &&
+           (directive.precision < 0 || length < static_cast<std::size_t>(directive.precision))) {
         ++length;
     }
-    AppendPadded(out, spec, text, length);
+    AppendPadded(out, directive, text, length);
 }
 
-void AppendNarrowString(std::wstring& out, const Spec& spec, const char* text) {
+void AppendNarrowString(std::wstring& out, const Directive& directive, const char* text) {
     if (text == nullptr) {
         text = "(null)";
     }
     std::wstring wide;
-    for (std::size_t i = 0; text[i] != '\0' && (spec.precision < 0 || i < static_cast<std::size_t>(spec.precision));
-         ++i) {
+    for (std::size_t i = 0;
+         text[i] != '\0' && (directive.precision < 0 || i < static_cast<std::size_t>(directive.precision)); ++i) {
         wide += static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
     }
-    AppendPadded(out, spec, wide.c_str(), wide.size());
+    AppendPadded(out, directive, wide.c_str(), wide.size());
 }
 
 // Formats one integer or pointer conversion through snprintf.
-template <typename T> void AppendNumber(std::wstring& out, const Spec& spec, T value, const char* lengthModifier) {
-    std::string format = "%" + spec.flags;
-    if (spec.width >= 0) {
-        format += std::to_string(spec.width);
+template <typename T>
+void AppendNumber(std::wstring& out, const Directive& directive, T value, const char* lengthModifier) {
+    std::string format = "%" + directive.flags;
+    if (directive.width >= 0) {
+        format += std::to_string(directive.width);
     }
-    if (spec.precision >= 0) {
-        format += "." + std::to_string(spec.precision);
+    if (directive.precision >= 0) {
+        format += "." + std::to_string(directive.precision);
     }
     format += lengthModifier;
-    format += static_cast<char>(spec.conversion);
+    format += static_cast<char>(directive.letter);
     char buffer[128];
     const int written = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
     if (written <= 0) {
@@ -86,56 +88,56 @@ template <typename T> void AppendNumber(std::wstring& out, const Spec& spec, T v
     }
 }
 
-void AppendSigned(std::wstring& out, const Spec& spec, va_list& args) {
-    switch (spec.length) {
+void AppendSigned(std::wstring& out, const Directive& directive, va_list& args) {
+    switch (directive.length) {
     case Length::Long:
-        AppendNumber(out, spec, va_arg(args, long), "l");
+        AppendNumber(out, directive, va_arg(args, long), "l");
         break;
     case Length::LongLong:
-        AppendNumber(out, spec, va_arg(args, long long), "ll");
+        AppendNumber(out, directive, va_arg(args, long long), "ll");
         break;
     case Length::Size:
     case Length::Ptrdiff:
-        AppendNumber(out, spec, static_cast<long long>(va_arg(args, std::ptrdiff_t)), "ll");
+        AppendNumber(out, directive, static_cast<long long>(va_arg(args, std::ptrdiff_t)), "ll");
         break;
     case Length::Max:
-        AppendNumber(out, spec, static_cast<long long>(va_arg(args, std::intmax_t)), "ll");
+        AppendNumber(out, directive, static_cast<long long>(va_arg(args, std::intmax_t)), "ll");
         break;
     case Length::Short:
-        AppendNumber(out, spec, static_cast<int>(static_cast<short>(va_arg(args, int))), "");
+        AppendNumber(out, directive, static_cast<int>(static_cast<short>(va_arg(args, int))), "");
         break;
     case Length::Char:
-        AppendNumber(out, spec, static_cast<int>(static_cast<signed char>(va_arg(args, int))), "");
+        AppendNumber(out, directive, static_cast<int>(static_cast<signed char>(va_arg(args, int))), "");
         break;
     case Length::None:
-        AppendNumber(out, spec, va_arg(args, int), "");
+        AppendNumber(out, directive, va_arg(args, int), "");
         break;
     }
 }
 
-void AppendUnsigned(std::wstring& out, const Spec& spec, va_list& args) {
-    switch (spec.length) {
+void AppendUnsigned(std::wstring& out, const Directive& directive, va_list& args) {
+    switch (directive.length) {
     case Length::Long:
-        AppendNumber(out, spec, va_arg(args, unsigned long), "l");
+        AppendNumber(out, directive, va_arg(args, unsigned long), "l");
         break;
     case Length::LongLong:
-        AppendNumber(out, spec, va_arg(args, unsigned long long), "ll");
+        AppendNumber(out, directive, va_arg(args, unsigned long long), "ll");
         break;
     case Length::Size:
     case Length::Ptrdiff:
-        AppendNumber(out, spec, static_cast<unsigned long long>(va_arg(args, std::size_t)), "ll");
+        AppendNumber(out, directive, static_cast<unsigned long long>(va_arg(args, std::size_t)), "ll");
         break;
     case Length::Max:
-        AppendNumber(out, spec, static_cast<unsigned long long>(va_arg(args, std::uintmax_t)), "ll");
+        AppendNumber(out, directive, static_cast<unsigned long long>(va_arg(args, std::uintmax_t)), "ll");
         break;
     case Length::Short:
-        AppendNumber(out, spec, static_cast<unsigned>(static_cast<unsigned short>(va_arg(args, unsigned))), "");
+        AppendNumber(out, directive, static_cast<unsigned>(static_cast<unsigned short>(va_arg(args, unsigned))), "");
         break;
     case Length::Char:
-        AppendNumber(out, spec, static_cast<unsigned>(static_cast<unsigned char>(va_arg(args, unsigned))), "");
+        AppendNumber(out, directive, static_cast<unsigned>(static_cast<unsigned char>(va_arg(args, unsigned))), "");
         break;
     case Length::None:
-        AppendNumber(out, spec, va_arg(args, unsigned), "");
+        AppendNumber(out, directive, va_arg(args, unsigned), "");
         break;
     }
 }
@@ -188,62 +190,62 @@ Length ReadLength(const wchar_t*& p) {
 
 // Parses the conversion that starts after '%' at `p`; returns false (and
 // leaves `p`) when the text is not a conversion we know.
-bool ParseSpec(const wchar_t*& p, Spec& spec, va_list& args) {
+bool ParseSpec(const wchar_t*& p, Directive& directive, va_list& args) {
     while (*p != L'\0' && std::wcschr(L"-+ #0", *p) != nullptr) {
-        spec.flags += static_cast<char>(*p);
+        directive.flags += static_cast<char>(*p);
         ++p;
     }
     if (*p == L'*' || (*p >= L'0' && *p <= L'9')) {
-        spec.width = ReadCount(p, args);
-        if (spec.width < 0) { // a negative '*' width means left-justified
-            spec.flags += '-';
-            spec.width = spec.width == INT32_MIN ? 0 : -spec.width;
+        directive.width = ReadCount(p, args);
+        if (directive.width < 0) { // a negative '*' width means left-justified
+            directive.flags += '-';
+            directive.width = directive.width == INT32_MIN ? 0 : -directive.width;
         }
     }
     if (*p == L'.') {
         ++p;
-        spec.precision = ReadCount(p, args);
-        if (spec.precision < 0) {
-            spec.precision = -1;
+        directive.precision = ReadCount(p, args);
+        if (directive.precision < 0) {
+            directive.precision = -1;
         }
     }
-    spec.length = ReadLength(p);
+    directive.length = ReadLength(p);
     if (*p == L'\0' || std::wcschr(L"sScdiuxXop%", *p) == nullptr) {
         return false;
     }
-    spec.conversion = *p++;
+    directive.letter = *p++;
     return true;
 }
 
-void AppendConversion(std::wstring& out, const Spec& spec, va_list& args) {
-    switch (spec.conversion) {
+void AppendConversion(std::wstring& out, const Directive& directive, va_list& args) {
+    switch (directive.letter) {
     case L'%':
         out += L'%';
         break;
     case L's':
     case L'S':
-        if (spec.length == Length::Short) {
-            AppendNarrowString(out, spec, va_arg(args, const char*));
+        if (directive.length == Length::Short) {
+            AppendNarrowString(out, directive, va_arg(args, const char*));
         } else {
-            AppendWideString(out, spec, va_arg(args, const wchar_t*));
+            AppendWideString(out, directive, va_arg(args, const wchar_t*));
         }
         break;
     case L'c': {
         // A wide character arrives promoted: as int where wint_t is 16-bit (Windows).
         using PromotedWint = decltype(+std::wint_t{});
         const wchar_t c[2] = {static_cast<wchar_t>(va_arg(args, PromotedWint)), L'\0'};
-        AppendPadded(out, spec, c, 1);
+        AppendPadded(out, directive, c, 1);
         break;
     }
     case L'd':
     case L'i':
-        AppendSigned(out, spec, args);
+        AppendSigned(out, directive, args);
         break;
     case L'p':
-        AppendNumber(out, spec, va_arg(args, void*), "");
+        AppendNumber(out, directive, va_arg(args, void*), "");
         break;
     default:
-        AppendUnsigned(out, spec, args);
+        AppendUnsigned(out, directive, args);
         break;
     }
 }
@@ -265,9 +267,9 @@ void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args) {
         }
         out.append(p, static_cast<std::size_t>(percent - p));
         const wchar_t* cursor = percent + 1;
-        Spec spec;
-        if (ParseSpec(cursor, spec, work)) {
-            AppendConversion(out, spec, work);
+        Directive directive;
+        if (ParseSpec(cursor, directive, work)) {
+            AppendConversion(out, directive, work);
         } else {
             out.append(percent, static_cast<std::size_t>(cursor - percent));
         }

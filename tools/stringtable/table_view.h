@@ -2,8 +2,8 @@
 // CUtilStringLoader subclass that reads the string-name table and tells where
 // each looked-up text comes from, and a load that listens to the library's
 // trace records to learn which files were read and which were skipped.
-#ifndef STRINGTABLE_TABLE_INSPECTOR_H
-#define STRINGTABLE_TABLE_INSPECTOR_H
+#ifndef STRINGTABLE_TABLE_VIEW_H
+#define STRINGTABLE_TABLE_VIEW_H
 
 #include <string>
 #include <string_view>
@@ -113,4 +113,4 @@ std::vector<Coverage> CoverageOf(const TableInspector& inspector, const LoadRepo
 
 } // namespace stringtable
 
-#endif // STRINGTABLE_TABLE_INSPECTOR_H
+#endif // STRINGTABLE_TABLE_VIEW_H

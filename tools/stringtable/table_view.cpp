@@ -3,7 +3,7 @@
 // LoadStringW itself uses, so the tool reports what the library does rather
 // than a second opinion. Files read and skipped are learned from the trace
 // records of the load, the only place where the library reports them.
-#include "table_inspector.h"
+#include "table_view.h"
 
 #include <cstdio>
 #include <cwchar>
