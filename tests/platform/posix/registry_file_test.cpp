@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
 #include <string>
 
 #include "platform/common/text_codec.h"
@@ -19,7 +18,22 @@ using S = RegistryParseStatus;
 const std::string kHeader = "Windows Registry Editor Version 5.00\r\n";
 
 // ASCII text as UTF-16LE.
-const auto Utf16Le = [](const std::string& text) { return std::regex_replace(text, std::regex("[\\s\\S]"), "$&\0"s); };
+std::string Utf16Le(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+std::string Repeat(const std::string& unit, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) {
+        out += unit;
+    }
+    return out;
+}
 
 // A key and everything below it as text, to compare whole trees: each value as
 // name=type/size:data, string types decoded from UTF-16 with '|' for a NUL.
@@ -112,7 +126,7 @@ TEST(RegistryFileTest, ExportWritesWhatRegExportWritesWithin80Columns) {
     EXPECT_EQ(exported, file);
     EXPECT_FALSE(ExportRegistryKey(*ParseRegistryFile(file).root, L"SOFTWARE\\Missing", &exported));
     // Exported lines stay within 80 characters, and the export parses back to the same tree.
-    const std::string hex = std::regex_replace(std::string(300, '7'), std::regex("7"), "07,") + "07";
+    const std::string hex = Repeat("07,", 300) + "07";
     // REG_SZ data that "name"="text" cannot carry: odd size, no NUL, an inner NUL.
     // clang-format off
     const RegistryParseResult first = ParseRegistryFile(kHeader + "[HKLM\\A]\n@=\"dflt\"\n\"esc\"=\"q\\\"\\\\\\r\\n\"\n\"bin\"=hex:" + hex +
@@ -134,15 +148,14 @@ TEST(RegistryFileTest, ExportWritesWhatRegExportWritesWithin80Columns) {
 TEST(RegistryFileTest, HostileInputNeverCrashesAndStaysLinear) {
     std::string file = kHeader + "[HKLM\\K]\n\"unbalanced\"=\"abc\n\"\n\"\n@\n\"nul\"=\"a\0b\"\n\"chain\"=hex:01,"s +
                        std::string(1000000, ' ') + "\\\n"; // blanks before the '\', then many empty continuations
-    file += std::regex_replace(std::string(50000, 'x'), std::regex("x"), "\\\n  00,\\\n");
-    const std::string deep = "[HKLM" + std::regex_replace(std::string(kMaxRegistryDepth, 'd'), std::regex("d"), "\\d");
+    file += Repeat("\\\n  00,\\\n", 50000);
+    const std::string deep = "[HKLM" + Repeat("\\d", kMaxRegistryDepth);
     file += "  00\n[\n[-\n]\n" + deep + "]\n" + deep + "\\tooDeep]\n[HKLM\\" + std::string(256, 'n') + "]\n";
     // K keeps what it can (the NUL is data, not a line end); keys nest 512 deep, no deeper; a 256-character name
     // is refused.
     EXPECT_EQ(Dump(ParseRegistryFile(file).root.get()),
-              "{" + std::regex_replace(std::string(kMaxRegistryDepth, 'd'), std::regex("d"), "d{") +
-                  std::string(kMaxRegistryDepth, '}') + "K{chain=3/50002:\x01" + std::string(50001, '|') +
-                  ";nul=1/8:a|b|;}}");
+              "{" + Repeat("d{", kMaxRegistryDepth) + std::string(kMaxRegistryDepth, '}') + "K{chain=3/50002:\x01" +
+                  std::string(50001, '|') + ";nul=1/8:a|b|;}}");
 }
 
 } // namespace
