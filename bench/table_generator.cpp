@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "Util_StringLoader.h"
+#include "platform/common/text_codec.h"
 
 namespace bench {
 
@@ -239,24 +240,6 @@ std::u32string TextFor(const std::string& code, const Script& script, int string
     }
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 void AppendUtf16Le(std::string& out, char32_t cp) {
     const auto unit = [&out](std::uint32_t u) {
         out += static_cast<char>(u & 0xFF);
@@ -284,9 +267,7 @@ std::string Encode(const std::u32string& text, Encoding encoding) {
         if (encoding == Encoding::Utf8Bom) {
             bytes = "\xEF\xBB\xBF";
         }
-        for (const char32_t cp : text) {
-            AppendUtf8(bytes, cp);
-        }
+        bytes += basekit::detail::EncodeUtf8(std::wstring(text.begin(), text.end()));
     }
     return bytes;
 }
