@@ -44,6 +44,26 @@ std::wstring FileNameToWide(std::string_view bytes);
 // loader builds accept both separators.
 std::string WidePathToNative(const wchar_t* path);
 
+// UTF-16 surrogate pairs. Every place that joins or splits a pair uses these.
+constexpr bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+constexpr char32_t JoinSurrogates(char32_t high, char32_t low) {
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
+// Calls put(unit) once for a code point below U+10000, twice (high, low) above.
+template <typename Put> void ForEachUtf16Unit(char32_t cp, Put put) {
+    if (cp < 0x10000) {
+        put(static_cast<char16_t>(cp));
+    } else {
+        put(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+        put(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    }
+}
+
 // ASCII-only upper-case folding, the rule of the Win32 name comparisons we mimic.
 inline wchar_t AsciiUpper(wchar_t c) {
     return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - (L'a' - L'A')) : c;
