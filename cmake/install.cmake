@@ -2,9 +2,8 @@
 # include/util_stringloader, a CMake package (find_package(util_stringloader
 # CONFIG) gives util_stringloader::util_stringloader) and a pkg-config file.
 # Every installed path is relative to the prefix, so `cmake --install --prefix`
-# can put the tree anywhere. The consumer test at the end builds a small
-# program against such a tree both ways.
-include(GNUInstallDirs)
+# can put the tree anywhere. Included only when UTIL_STRINGLOADER_INSTALL is on,
+# so a project that embeds ours installs none of it unless it asks.
 include(CMakePackageConfigHelpers)
 
 set(UL_INSTALL_INCLUDEDIR include/util_stringloader) # also the target's INSTALL_INTERFACE directory
@@ -16,9 +15,8 @@ install(TARGETS util_stringloader EXPORT util_stringloaderTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${UL_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/src/stringloader/Util_StringLoader.h ${PROJECT_SOURCE_DIR}/src/platform/basekit.h
-              ${PROJECT_SOURCE_DIR}/src/platform/tracekit.h
-              ${PROJECT_SOURCE_DIR}/src/platform/util_stringloader_export.h
+install(FILES ${UL_SRC}/stringloader/Util_StringLoader.h ${UL_SRC}/platform/include/basekit.h
+              ${UL_SRC}/platform/include/tracekit.h ${UL_SRC}/platform/include/util_stringloader_export.h
         DESTINATION ${UL_INSTALL_INCLUDEDIR})
 
 install(EXPORT util_stringloaderTargets NAMESPACE util_stringloader:: DESTINATION ${UL_INSTALL_CMAKEDIR})
@@ -42,13 +40,3 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/util_stringloader-pkgconfig.pc.in
                ${PROJECT_BINARY_DIR}/util_stringloader.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/util_stringloader.pc DESTINATION ${UL_INSTALL_PKGCONFIGDIR})
 
-# The consumer test installs this build into a prefix inside the build tree
-# and builds tests/consumer against it, once through find_package and once
-# through pkg-config.
-if(UTIL_STRINGLOADER_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
-  add_test(NAME install_consumer_test
-           COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${PROJECT_BINARY_DIR} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
-                   -DWORK_DIR=${PROJECT_BINARY_DIR}/install-consumer -DGENERATOR=${CMAKE_GENERATOR}
-                   -DCXX_COMPILER=${CMAKE_CXX_COMPILER} -DLIBDIR=${CMAKE_INSTALL_LIBDIR}
-                   -P ${PROJECT_SOURCE_DIR}/tests/consumer/run_consumer_test.cmake)
-endif()

@@ -1,6 +1,7 @@
 # Installs a build tree into WORK_DIR/prefix and builds the consumer in this
 # folder against it twice: through find_package(util_stringloader CONFIG) and
-# through pkg-config. Each consumer then runs on the sample string tables.
+# through pkg-config. Each consumer then runs on the sample string tables, and
+# the package build checks which headers the installed tree lets it include.
 #
 # Run by ctest as: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=...
 #                        -DGENERATOR=... -DCXX_COMPILER=... -DLIBDIR=... -P run_consumer_test.cmake
@@ -18,6 +19,7 @@ function(run)
   endif()
   set(last_output "${output}" PARENT_SCOPE)
 endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/probe_headers.cmake)
 
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
@@ -46,17 +48,18 @@ set(tables ${SOURCE_DIR}/examples/res)
 # find_package: only CMAKE_PREFIX_PATH points at the tree.
 set(ENV{PKG_CONFIG_PATH} "")
 run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/with-package -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${prefix} -DCONSUMER_USE_PKGCONFIG=OFF)
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_PREFIX_PATH=${prefix} -DCONSUMER_FIND=package)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/with-package)
 run(${WORK_DIR}/with-package/consumer ${tables})
 message(STATUS "find_package: ${last_output}")
+probe_headers(${WORK_DIR}/with-package)
 
 # pkg-config: only PKG_CONFIG_PATH points at the tree.
 set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
 run(${PKG_CONFIG_EXECUTABLE} --cflags --libs util_stringloader)
 message(STATUS "pkg-config flags: ${last_output}")
 run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/with-pkgconfig -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCONSUMER_USE_PKGCONFIG=ON
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCONSUMER_FIND=pkgconfig
     -DPKG_CONFIG_EXECUTABLE=${PKG_CONFIG_EXECUTABLE})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/with-pkgconfig)
 run(${WORK_DIR}/with-pkgconfig/consumer ${tables})

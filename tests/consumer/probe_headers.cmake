@@ -1,0 +1,20 @@
+# probe_headers(BUILD_DIR): in a configured consumer build, the four public
+# headers each compile alone through the library's include path, and the
+# internal headers are not found on it.
+function(probe_headers build_dir)
+  foreach(header Util_StringLoader.h basekit.h tracekit.h util_stringloader_export.h)
+    string(MAKE_C_IDENTIFIER ${header} probe)
+    run(${CMAKE_COMMAND} --build ${build_dir} --target probe_${probe})
+  endforeach()
+  foreach(header win32_api.h posix/profile_reader.h)
+    string(MAKE_C_IDENTIFIER ${header} probe)
+    execute_process(COMMAND ${CMAKE_COMMAND} --build ${build_dir} --target probe_${probe} RESULT_VARIABLE result
+                    OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    string(REPLACE "." "\\." pattern "${header}")
+    # GCC: "win32_api.h: No such file or directory"; clang: "'win32_api.h' file not found".
+    if(result EQUAL 0 OR NOT output MATCHES "${pattern}'?:? *(No such file|file not found)")
+      message(FATAL_ERROR "a caller can include the internal header ${header} (or it failed otherwise):\n${output}")
+    endif()
+  endforeach()
+  message(STATUS "headers: the four public ones compile, win32_api.h and posix/profile_reader.h are out of reach")
+endfunction()
