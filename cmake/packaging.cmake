@@ -18,10 +18,10 @@ set(CPACK_PACKAGE_NAME util-stringloader)
 set(CPACK_PACKAGE_VENDOR "util_stringloader")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Localized UI string tables with language fallback")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Reads one INI string-table file per language and answers lookups by language ID and string ID with a fixed "
-    "fallback, and converts locale names to Windows language IDs and back. Includes the stringtable tool, "
-    "which inspects and checks string tables.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Reads one INI string-table file per language and answers lookups by language ID and string ID with a "
+       "fixed fallback, and converts locale names to Windows language IDs and back. Includes the stringtable "
+       "tool, which inspects, checks and converts string tables.")
 set(CPACK_PACKAGE_CONTACT "${UTIL_STRINGLOADER_PACKAGE_CONTACT}")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
