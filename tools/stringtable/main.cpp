@@ -486,6 +486,10 @@ int Show(const Options& options) {
     return kExitOk;
 }
 
+std::string Count(int count, const char* thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
 std::string JsonOrNull(const std::string& text) {
     return text.empty() ? "null" : JsonString(text);
 }
@@ -667,8 +671,8 @@ int Check(const Options& options) {
                      ") comes from several files, merged in this order; the first file that has a key decides it, "
                      "even with a placeholder:\n";
             for (const FileShare& share : language.files) {
-                notes += "  " + Shown(share.file->name) + ": supplies " + std::to_string(share.texts) + " texts, " +
-                         std::to_string(share.placeholders) + " placeholders";
+                notes += "  " + Shown(share.file->name) + ": supplies " + Count(share.texts, "text") + ", " +
+                         Count(share.placeholders, "placeholder");
                 if (share.blocked != 0) {
                     notes +=
                         "; placeholders of an earlier file block " + std::to_string(share.blocked) + " of its texts";

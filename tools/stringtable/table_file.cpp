@@ -178,15 +178,15 @@ FileFacts InspectTableFile(const fs::path& path) {
     const fs::file_status link = fs::symlink_status(path, ignored);
     const fs::file_status target = fs::status(path, ignored);
     if (fs::is_symlink(link) && !fs::exists(target)) {
-        facts.problem = "a symbolic link to a file that does not exist";
+        facts.problem = "is a symbolic link to a file that does not exist";
         return facts;
     }
     if (fs::is_directory(target)) {
-        facts.problem = "a directory, not a file";
+        facts.problem = "is a directory, not a file";
         return facts;
     }
     if (fs::exists(target) && !fs::is_regular_file(target)) {
-        facts.problem = "not a regular file";
+        facts.problem = "is not a regular file";
         return facts;
     }
     std::string error;
@@ -200,12 +200,12 @@ FileFacts InspectTableFile(const fs::path& path) {
     if ((decoded.encoding == Encoding::kUtf8 || decoded.encoding == Encoding::kWindows1252) &&
         LooksLikeUtf16WithoutMark(*bytes)) {
         facts.encoding = "UTF-16 without byte-order mark";
-        facts.problem = "UTF-16 without a byte-order mark, which the reader takes for 8-bit text; "
+        facts.problem = "is UTF-16 without a byte-order mark, which the reader takes for 8-bit text; "
                         "save it with one (stringtable convert)";
         return facts;
     }
     if (!HasStringsSection(decoded.text)) {
-        facts.problem = "no [Strings] section";
+        facts.problem = "has no [Strings] section";
     }
 #ifdef _WIN32
     // Windows' profile reader takes only UTF-16LE with a mark as Unicode;

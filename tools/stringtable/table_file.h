@@ -36,9 +36,10 @@ std::optional<std::string> EncodeTable(const std::u32string& text, Encoding enco
 std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std::string* error);
 
 // What the bytes of one table file tell: `problem` says why the loader finds
-// no key in it (it cannot be opened, is no regular file, lacks the section
-// [Strings], is UTF-16 without a byte-order mark); `warning` says that it was
-// read other than as meant (not UTF-8, so read as Windows-1252).
+// no key in it, worded to follow the file's name ("cannot be opened: ...",
+// "is a directory, not a file", "has no [Strings] section", "is UTF-16 without
+// a byte-order mark"); `warning` says that it was read other than as meant
+// (not UTF-8, so read as Windows-1252).
 struct FileFacts {
     std::string encoding; // empty when the file could not be read
     std::string problem;
