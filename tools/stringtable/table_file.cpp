@@ -212,8 +212,8 @@ FileFacts InspectTableFile(const fs::path& path) {
     // everything else is read in the ANSI code page.
     const bool ascii = std::all_of(bytes->begin(), bytes->end(), [](char c) { return (c & 0x80) == 0; });
     if (decoded.encoding != Encoding::kUtf16Le && !ascii) {
-        facts.warning = std::string(facts.encoding) + " file, read in the ANSI code page: its non-ASCII texts are "
-                                                      "garbled; save it as UTF-16LE (stringtable convert)";
+        facts.warning = facts.encoding + " file: Windows reads it in the ANSI code page, so its non-ASCII texts are "
+                                         "garbled; save it as UTF-16LE (stringtable convert)";
     }
 #else
     if (decoded.encoding == Encoding::kWindows1252) {

@@ -191,7 +191,9 @@ void AppendJson(std::string& out, char32_t cp) {
     }
 }
 
+#ifndef _WIN32
 bool g_useWcwidth = false;
+#endif
 
 std::size_t CodePointWidth(char32_t cp) {
 #ifndef _WIN32
