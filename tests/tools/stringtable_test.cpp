@@ -114,7 +114,7 @@ TEST(StringtableTest, CommandsOnSampleAndWrittenTables) {
             "g is UTF-16 without a byte-order mark\tsv (sv.cfg): missing all 24 keys, because sv.cfg has no [Strings]"
             "\t\n8 languages, 143 missing, 0 empty, 0 skipped, 3 warnings\n"},
         {"nb \"$S\" check --json c | j '[f[\"file\"] + \":\" + str(f[\"problem\"] or f[\"warning\"])[:12] for f in "
-            "d[\"files\"]] + [k[\"file\"] for k in d[\"languages\"][1][\"keys\"][13:15]]'", 0, "=de.cfg:not valid UT|"
+            "d[\"files\"]] + d[\"languages\"][1][\"suppliers\"][13:15]'", 0, "=de.cfg:not valid UT|"
             "en-au.cfg:None|en.cfg:None|es - Copy.cfg:None|es.cfg:None|it.cfg:cannot be op|ja.cfg:is a directo|"
             "ko.cfg:is a symboli|nl.cfg:is UTF-16 wi|sv.cfg:has no [Stri|en-au.cfg|en-au.cfg\n"},
         // Names and texts never reach the terminal raw; JSON stays valid UTF-8.

@@ -445,44 +445,40 @@ int Show(const Options& options) {
     }
 
     PrintSettings(loaded);
-    const std::size_t width = options.width ? *options.width : TerminalColumns();
-    if (requested != 0) {
-        const int language = requested;
-        std::string header = LocaleOf(language) + " (" + Hex(static_cast<std::uint32_t>(language)) + "): ";
-        header += inspector.IsLoaded(language) ? "loaded from " + FileList(FilesOf(loaded, language))
-                                               : std::string("not loaded, texts come from the fallback");
-        Print(header + "\n");
-        Table table({"ID", "KEY", "SOURCE", "TEXT"});
-        table.AlignRight(0);
-        table.MayShrink(1);
-        for (int id = 0; id < TableInspector::kStringCount; ++id) {
-            const Lookup lookup = inspector.Find(language, id);
-            table.AddRow(
-                {std::to_string(id), KeyOf(id), SourceCell(lookup), Printable(std::wstring_view(lookup.text))});
-        }
-        Print(table.Render(width));
-        return kExitOk;
-    }
-
     if (languages.empty()) {
         Print("no string tables in " + loaded.directory + "\n");
         return kExitOk;
     }
-    Table table({"LOCALE", "LANGID", "ID", "KEY", "SOURCE", "TEXT"});
-    table.AlignRight(2);
-    table.MayShrink(3);
+    // One language: a header line naming its files; several: a column each.
+    const bool one = requested != 0;
+    if (one) {
+        Print(LocaleOf(requested) + " (" + Hex(static_cast<std::uint32_t>(requested)) + "): " +
+              (inspector.IsLoaded(requested) ? "loaded from " + FileList(FilesOf(loaded, requested))
+                                             : std::string("not loaded, texts come from the fallback")) +
+              "\n");
+    }
+    const std::vector<std::string> lead =
+        one ? std::vector<std::string>{} : std::vector<std::string>{"LOCALE", "LANGID"};
+    std::vector<std::string> header = lead;
+    header.insert(header.end(), {"ID", "KEY", "SOURCE", "TEXT"});
+    Table table(header);
+    table.AlignRight(lead.size());
+    table.MayShrink(lead.size() + 1);
     for (std::size_t i = 0; i < languages.size(); ++i) {
         if (i != 0) {
             table.AddSeparator();
         }
-        const int language = languages[i];
         for (int id = 0; id < TableInspector::kStringCount; ++id) {
-            const Lookup lookup = inspector.Find(language, id);
-            table.AddRow({LocaleOf(language), Hex(static_cast<std::uint32_t>(language)), std::to_string(id), KeyOf(id),
-                          SourceCell(lookup), Printable(std::wstring_view(lookup.text))});
+            const Lookup lookup = inspector.Find(languages[i], id);
+            std::vector<std::string> row = {std::to_string(id), KeyOf(id), SourceCell(lookup),
+                                            Printable(std::wstring_view(lookup.text))};
+            if (!one) {
+                row.insert(row.begin(), {LocaleOf(languages[i]), Hex(static_cast<std::uint32_t>(languages[i]))});
+            }
+            table.AddRow(std::move(row));
         }
     }
-    Print(table.Render(width));
+    Print(table.Render(options.width ? *options.width : TerminalColumns()));
     return kExitOk;
 }
 
@@ -592,20 +588,13 @@ int Check(const Options& options) {
             for (const FileShare& share : language.files) {
                 files += (files.empty() ? "" : ", ") + JsonString(Utf8FromWide(share.file->name));
             }
-            std::string keys;
-            for (int id = 0; id < TableInspector::kStringCount; ++id) {
-                const int supplier = language.supplier[static_cast<std::size_t>(id)];
-                const stringtable::Entry entry = loaded.inspector.EntryOf(language.languageID, id);
-                keys +=
-                    std::string(id == 0 ? "" : ", ") + "{\"id\": " + std::to_string(id) + ", \"state\": \"" +
-                    (entry == stringtable::Entry::kText          ? "text"
-                     : entry == stringtable::Entry::kPlaceholder ? "placeholder"
-                                                                 : "empty") +
-                    "\", \"file\": " +
+            std::string suppliers;
+            for (const int supplier : language.supplier) {
+                suppliers +=
+                    std::string(suppliers.empty() ? "" : ", ") +
                     (supplier < 0
                          ? "null"
-                         : JsonString(Utf8FromWide(language.files[static_cast<std::size_t>(supplier)].file->name))) +
-                    "}";
+                         : JsonString(Utf8FromWide(language.files[static_cast<std::size_t>(supplier)].file->name)));
             }
             out += (i == 0 ? "\n" : ",\n");
             out += "    {\"locale\": " + JsonString(LocaleOf(language.languageID)) +
@@ -613,7 +602,7 @@ int Check(const Options& options) {
                    "], \"present\": " + std::to_string(language.present.size()) +
                    ", \"empty\": " + JsonKeys(loaded.inspector, language.languageID, language.empty, true) +
                    ", \"missing\": " + JsonKeys(loaded.inspector, language.languageID, language.missing, false) +
-                   ",\n     \"keys\": [" + keys + "]}";
+                   ",\n     \"suppliers\": [" + suppliers + "]}";
         }
         out += coverage.empty() ? "],\n" : "\n  ],\n";
         out += "  \"files\": [";
@@ -847,23 +836,13 @@ int Run(const std::vector<std::string>& argv) {
     if (options.command.empty()) {
         throw UsageError("no command given");
     }
-    if (options.command == "show") {
-        return Show(options);
-    }
-    if (options.command == "check") {
-        return Check(options);
-    }
-    if (options.command == "locale") {
-        return Locale(options);
-    }
-    if (options.command == "langid") {
-        return LangID(options);
-    }
-    if (options.command == "which") {
-        return Which(options);
-    }
-    if (options.command == "convert") {
-        return Convert(options);
+    const std::pair<const char*, int (*)(const Options&)> commands[] = {{"show", Show},     {"check", Check},
+                                                                        {"locale", Locale}, {"langid", LangID},
+                                                                        {"which", Which},   {"convert", Convert}};
+    for (const auto& [name, command] : commands) {
+        if (options.command == name) {
+            return command(options);
+        }
     }
     throw UsageError("unknown command '" + Printable(options.command) + "'");
 }

@@ -32,24 +32,22 @@ bool StartsWith(std::string_view bytes, std::string_view prefix) {
 }
 
 std::u32string DecodeUtf16(std::string_view bytes, bool bigEndian) {
+    const auto unit = [&](std::size_t i) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (first << 8) | second : (second << 8) | first;
+    };
     std::u32string text;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto b0 = static_cast<unsigned char>(bytes[i]);
-        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
-        text += static_cast<char32_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
-    }
-    // Join surrogate pairs; a lone surrogate stays.
-    std::u32string joined;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            joined += 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else {
-            joined += text[i];
+        char32_t cp = unit(i);
+        const char32_t low = i + 3 < bytes.size() ? unit(i + 2) : 0;
+        if (cp >= 0xD800 && cp <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
         }
+        text += cp; // a lone surrogate stays
     }
-    return joined;
+    return text;
 }
 
 // Text that Windows' profile reader would take for UTF-16 without a mark:

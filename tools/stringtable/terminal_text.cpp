@@ -161,26 +161,15 @@ void AppendPrintable(std::string& out, char32_t cp) {
 }
 
 void AppendJson(std::string& out, char32_t cp) {
-    switch (cp) {
-    case '"':
-        out += "\\\"";
-        return;
-    case '\\':
-        out += "\\\\";
-        return;
-    case '\n':
-        out += "\\n";
-        return;
-    case '\r':
-        out += "\\r";
-        return;
-    case '\t':
-        out += "\\t";
-        return;
-    default:
-        break;
-    }
-    if (!IsUnsafe(cp)) {
+    const char* named = cp == '"'    ? "\\\""
+                        : cp == '\\' ? "\\\\"
+                        : cp == '\n' ? "\\n"
+                        : cp == '\r' ? "\\r"
+                        : cp == '\t' ? "\\t"
+                                     : nullptr;
+    if (named != nullptr) {
+        out += named;
+    } else if (!IsUnsafe(cp)) {
         AppendUtf8(out, cp);
     } else if (cp >= kBadByte) {
         out += Escape("\\\\x%02x", static_cast<unsigned>(cp - kBadByte));
