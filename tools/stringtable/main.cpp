@@ -322,7 +322,6 @@ struct Loaded {
 // reason.
 Loaded Load(const std::optional<std::string>& dir, bool trace) {
     Loaded loaded;
-    stringtable::TraceEcho echo(trace);
     std::wstring directory;
     fs::path path;
     if (dir) {
@@ -330,6 +329,7 @@ Loaded Load(const std::optional<std::string>& dir, bool trace) {
         path = PathOf(*dir);
     } else {
         loaded.settings = Printable(SettingsSource());
+        const stringtable::TraceEcho echo(trace);
         if (!loaded.inspector.SettingsDirectory(&directory)) {
             throw Trouble("the installation settings (" + *loaded.settings +
                           ") give no string-table directory: no readable HomeDir value" +
@@ -352,6 +352,8 @@ Loaded Load(const std::optional<std::string>& dir, bool trace) {
                       (loaded.settings ? " (HomeDir in " + *loaded.settings + ", joined with EUQ\\res)" : "") + ": " +
                       error.code().message());
     }
+    // Only the load's own records are echoed, not those of the listing above.
+    const stringtable::TraceEcho echo(trace);
     loaded.inspector.LoadAllLanguageStringTable(dir ? directory.c_str() : nullptr);
     return loaded;
 }
