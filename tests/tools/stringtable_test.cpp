@@ -82,7 +82,7 @@ TEST(StringtableTest, CommandsOnSampleAndWrittenTables) {
         echo [Strings] >a.cfg && cp a.cfg readme.cfg && cd ../h && cp ../res/en.cfg "$(printf 'de\033]0;x\007').cfg" &&
         cp ../res/fr.cfg "$(printf 'fr\377').cfg" && python3 -c "open('ja.cfg', 'wb').write(b'\xff\xfe' + '[Strings]\n'
         'IDS_SPAM_FOLDER_NAME=a\udc00\x9b\u202eb\n'.encode('utf-16-le', 'surrogatepass'))" && cd ../c &&
-        cp ../res/en.cfg ../res/it.cfg ../res/es.cfg . && cp es.cfg 'es - Copy.cfg' && chmod 000 it.cfg && mkdir ja.cfg &&
+        cp ../res/it.cfg ../res/es.cfg . && cp ../res/en.cfg EN.cfg && cp es.cfg 'es - Copy.cfg' && chmod 000 it.cfg && mkdir ja.cfg &&
         printf "$f" Spam >en-au.cfg && { echo '; Gr'; printf '\374\n'; cat ../res/de.cfg; } >de.cfg && ln -s no ko.cfg &&
         printf "$f" x | iconv -t utf-16le >nl.cfg && printf "$f" x | tr '[' '(' >sv.cfg && cp ../res/en.cfg ../u &&
         chmod 000 ../u && printf "$f" "$(printf '\342\234\205%.0s' $(seq 30))" >../e/en.cfg && cd .. && printf 'REGEDIT4\n[HKEY_LOCAL_MACHINE\\%b' \
@@ -102,11 +102,11 @@ TEST(StringtableTest, CommandsOnSampleAndWrittenTables) {
         {"st check d", 1, "\nde|0x0007|de.cfg|0|0|24\n\tde (de.cfg): missing all 24 keys, because de.cfg has no [Str"},
         {"st check .", 1, "no string tables found"},
         // Why keys are missing, file by file, in the order the loader reads them.
-        {"nb \"$S\" check c", 1, "en|0x0009|en-au.cfg,en.cfg|1|0|23\nes|0x000a|es - Copy.cfg,es.cfg|24|0|0\n\t"
+        {"nb \"$S\" check c", 1, "en|0x0009|en-au.cfg,EN.cfg|1|0|23\nes|0x000a|es - Copy.cfg,es.cfg|24|0|0\n\t"
             "warning: de.cfg: not valid UTF-8 (byte 0xfc at offset 5), so the whole file was read as Windows-1252\t"
-            "en-au.cfg: supplies 1 text, 23 placeholders\n|en.cfg: supplies 0 texts, 0 placeholders; placeholders"
+            "en-au.cfg: supplies 1 text, 23 placeholders\n|EN.cfg: supplies 0 texts, 0 placeholders; placeholders"
             " of an earlier file block 23 of its texts; texts of an earlier file hide 1 of its texts\n\ten (en-au.cfg,"
-            " en.cfg): missing 23 keys, because en-au.cfg lacks them; its placeholders block the texts of en.cfg: IDS_"
+            " EN.cfg): missing 23 keys, because en-au.cfg lacks them; its placeholders block the texts of EN.cfg: IDS_"
             "APPROVE_SENDER_FORM_UI_TITLE, \tes.cfg: supplies 0 texts, 0 placeholders; texts of an earlier file hide 24"
             "\tit (it.cfg): missing all 24 keys, because it.cfg cannot be opened: Permission denied\n\tja (ja.cfg): "
             "missing all 24 keys, because ja.cfg is a directory, not a file\nko (ko.cfg): missing all 24 keys, because"
@@ -115,7 +115,7 @@ TEST(StringtableTest, CommandsOnSampleAndWrittenTables) {
             "\t\n8 languages, 143 missing, 0 empty, 0 skipped, 3 warnings\n"},
         {"nb \"$S\" check --json c | j '[f[\"file\"] + \":\" + str(f[\"problem\"] or f[\"warning\"])[:12] for f in "
             "d[\"files\"]] + d[\"languages\"][1][\"suppliers\"][13:15]'", 0, "=de.cfg:not valid UT|"
-            "en-au.cfg:None|en.cfg:None|es - Copy.cfg:None|es.cfg:None|it.cfg:cannot be op|ja.cfg:is a directo|"
+            "en-au.cfg:None|EN.cfg:None|es - Copy.cfg:None|es.cfg:None|it.cfg:cannot be op|ja.cfg:is a directo|"
             "ko.cfg:is a symboli|nl.cfg:is UTF-16 wi|sv.cfg:has no [Stri|en-au.cfg|en-au.cfg\n"},
         // Names and texts never reach the terminal raw; JSON stays valid UTF-8.
         {"st check h", 1, "de\\x1b]0;x\\x07.cfg|24\tfr\\xff.cfg|24"}, {"st check h | grep -c \"$(printf '\\033')\"", 1, "=0\n"},
