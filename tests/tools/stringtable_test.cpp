@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -32,6 +31,19 @@ struct Case {
     const char* err = "=";
 };
 
+// `text` with each run of two or more blanks written as '|'.
+std::string Columns(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool gap = text.compare(i, 2, "  ") == 0;
+        out += gap ? '|' : text[i];
+        while (gap && i + 1 < text.size() && text[i + 1] == ' ') {
+            ++i;
+        }
+    }
+    return out;
+}
+
 std::string Expect(const Case& c, const std::string& cwd) {
     const auto quote = [](const std::string& text) { return "\"" + text + "\""; };
     const std::string command =
@@ -53,7 +65,7 @@ std::string Expect(const Case& c, const std::string& cwd) {
         std::istringstream fragments(wants);
         for (std::string want; std::getline(fragments, want, '\t');) {
             const bool whole = want.rfind('=', 0) == 0;
-            const std::string seen = whole ? text : std::regex_replace(text, std::regex(" {2,}"), "|");
+            const std::string seen = whole ? text : Columns(text);
             EXPECT_TRUE(whole ? seen == want.substr(1) : seen.find(want) != seen.npos) << c.line << "\n"
                                                                                        << text << "\nlacks: " << want;
         }
@@ -61,9 +73,9 @@ std::string Expect(const Case& c, const std::string& cwd) {
     return out;
 }
 
-// Columns a terminal gives a line of the test data: CJK, fullwidth forms and
+// The columns a terminal gives a line of the test data: CJK, fullwidth forms and
 // the emoji used below take two.
-std::size_t Columns(const std::string& line) {
+std::size_t Width(const std::string& line) {
     std::size_t columns = 0;
     for (const wchar_t c : testsupport::Widen(line)) {
         const bool wide = (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xFF00 && c <= 0xFF60) || c == 0x2705 ||
@@ -189,8 +201,8 @@ TEST(StringtableTest, CommandsOnSampleAndWrittenTables) {
     for (const Case& c : layouts) {
         std::istringstream lines(Expect(c, home.path()));
         for (std::string line; std::getline(lines, line);) {
-            EXPECT_LE(Columns(line), std::stoul(c.line + std::string(c.line).rfind(' '))) << line;
-            EXPECT_FALSE(std::regex_search(line, std::regex("\\.\\.\\.( |$)"))) << line; // no text is cut
+            EXPECT_LE(Width(line), std::stoul(c.line + std::string(c.line).rfind(' '))) << line;
+            EXPECT_TRUE(line.find("... ") == line.npos && line.rfind("...") + 3 != line.size()) << line; // not cut
         }
     }
 }
