@@ -660,7 +660,10 @@ int Check(const Options& options) {
             notes += "warning: " + LocaleOf(language.languageID) + " (" +
                      Hex(static_cast<std::uint32_t>(language.languageID)) +
                      ") comes from several files, merged in this order; the first file that has a key decides it, "
-                     "even with a placeholder:\n";
+                     "even with a placeholder" +
+                     (language.languageID == TableInspector::LANG_ID_EN ? " (and English is every language's fallback)"
+                                                                        : "") +
+                     ":\n";
             for (const FileShare& share : language.files) {
                 notes += "  " + Shown(share.file->name) + ": supplies " + Count(share.texts, "text") + ", " +
                          Count(share.placeholders, "placeholder");
