@@ -1,35 +1,48 @@
 // stringtable: inspects string-table directories through the util_stringloader
 // library. "show" prints what LoadStringW answers and where each text comes
-// from, "check" reports per-language coverage like a catalogue checker,
-// "locale" and "langid" run the two conversions, and "which" asks which
-// language lists a text. Only the library's public headers are used.
+// from, "check" reports per-language coverage and explains what is missing,
+// "locale" and "langid" run the two conversions, "which" asks which language
+// lists a text, and "convert" rewrites a table in another encoding. Only the
+// library's public headers are used. Everything printed goes through
+// Printable or JsonString, so no stored text or file name reaches the terminal
+// raw.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <map>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
 #include "Util_StringLoader.h"
+#include "table_file.h"
 #include "table_view.h"
 #include "terminal_text.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using stringtable::Coverage;
+using stringtable::FileFacts;
+using stringtable::FileShare;
 using stringtable::JsonString;
-using stringtable::LoadReport;
 using stringtable::Lookup;
 using stringtable::Printable;
 using stringtable::Table;
+using stringtable::TableFile;
 using stringtable::TableInspector;
 using stringtable::Utf8FromWide;
 using stringtable::WideFromUtf8;
@@ -40,29 +53,36 @@ constexpr int kExitTrouble = 2;
 
 constexpr const char* kUsage = R"(Usage:
   stringtable show DIR [LOCALE]          every string with its source, for LOCALE or every loaded language
-  stringtable show --registry [LOCALE]   the same for the directory the registry names
-  stringtable check DIR | --registry     coverage per language; exit status 1 when a key is missing
+  stringtable show --registry [LOCALE]   the same for the directory the installation settings name
+  stringtable check DIR | --registry     coverage per language and why keys are missing;
+                                         exit status 1 when a key is missing
   stringtable locale NAME...             locale names (zh_tw) to language IDs
   stringtable langid ID...               language IDs (0x0404 or 1028) to locale names
   stringtable which STRING-ID TEXT [--dir DIR]
-                                         the language whose string STRING-ID (number or key name)
-                                         lists TEXT; without --dir the registry names the directory
+                                         the language whose string STRING-ID (0-23 or key name)
+                                         lists TEXT; without --dir the settings name the directory
+  stringtable convert INPUT OUTPUT [--to utf16le|utf8|utf8-bom]
+                                         rewrites a table in another encoding (default utf16le,
+                                         with a byte-order mark, which every platform reads)
 
 Options:
-  --registry   load the directory named by HomeDir in the registry (on Linux the
-               .reg file that VELMORA_REGISTRY names), joined with EUQ\res
+  --registry   load the directory named by HomeDir in the installation settings
+               (on Linux the .reg file that VELMORA_REGISTRY names), joined with EUQ\res
   --dir DIR    the directory for "which"
   --json       machine-readable output (show, check)
-  --width N    (show) cut texts so that rows fit N columns; 0 never cuts.
+  --width N    (show) fit rows to N columns, wrapping texts; 0 never wraps.
                The default is the terminal's width when printing to one
+  --to ENC     (convert) the encoding to write
   --trace      print the library's trace records to standard error
   -h, --help   this text
 
 LOCALE is a locale name (fr_ca) or a language ID (0x0c0c). Exit status: 0 when
 all is well; 1 when check finds a missing key, which finds no match or a
-conversion fails; 2 for usage errors and directories that cannot be read.
+conversion fails; 2 for usage errors, directories that cannot be read and
+output that cannot be written.
 )";
 
+// Bad command-line use: status 2 with a hint at --help.
 class UsageError {
 public:
     explicit UsageError(std::string message) : m_message(std::move(message)) {}
@@ -72,15 +92,59 @@ private:
     std::string m_message;
 };
 
+// Something on the machine stops the command (a directory that cannot be read,
+// a file that cannot be written): status 2 with the reason.
+class Trouble : public UsageError {
+public:
+    using UsageError::UsageError;
+};
+
 struct Options {
     std::string command;
     std::vector<std::string> arguments;
     std::optional<std::string> dir;
     std::optional<std::size_t> width;
+    std::optional<std::string> to;
     bool registry = false;
     bool json = false;
     bool trace = false;
 };
+
+// Output. Pipes and files get UTF-8 bytes; a Windows console gets the same
+// text through WriteConsoleW, since its code page is rarely UTF-8. The first
+// write error is remembered and reported once at the end.
+int g_writeError = 0;
+
+void Write(FILE* stream, const std::string& text) {
+#ifdef _WIN32
+    HANDLE handle = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode) != 0) {
+        std::fflush(stream);
+        const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(units), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+        DWORD written = 0;
+        if (WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) == 0 &&
+            stream == stdout && g_writeError == 0) {
+            g_writeError = EIO;
+        }
+        return;
+    }
+#endif
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stream) != text.size() && stream == stdout && g_writeError == 0) {
+        g_writeError = errno != 0 ? errno : EIO;
+    }
+}
+
+void Print(const std::string& text) {
+    Write(stdout, text);
+}
+
+void Complain(const std::string& text) {
+    Write(stderr, "stringtable: " + text + "\n");
+}
 
 // A number in decimal or, with 0x, in hex, that fits `maximum`; nothing else.
 std::optional<std::uint64_t> ParseNumber(const std::string& text, std::uint64_t maximum) {
@@ -101,11 +165,24 @@ std::optional<std::uint64_t> ParseNumber(const std::string& text, std::uint64_t 
     return value;
 }
 
-Options ParseArguments(int argc, char** argv) {
+Options ParseArguments(const std::vector<std::string>& argv) {
     Options options;
     bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+    const auto valueOf = [&argv](std::size_t& i, const std::string& argument, const std::string& name,
+                                 const char* what) {
+        if (argument.size() > name.size()) {
+            return argument.substr(name.size() + 1);
+        }
+        if (i + 1 >= argv.size()) {
+            throw UsageError(name + " needs " + what);
+        }
+        return argv[++i];
+    };
+    const auto is = [](const std::string& argument, const std::string& name) {
+        return argument == name || argument.rfind(name + "=", 0) == 0;
+    };
+    for (std::size_t i = 1; i < argv.size(); ++i) {
+        const std::string& argument = argv[i];
         if (!optionsEnded && argument.size() > 1 && argument[0] == '-') {
             if (argument == "--") {
                 optionsEnded = true;
@@ -118,30 +195,19 @@ Options ParseArguments(int argc, char** argv) {
             } else if (argument == "-h" || argument == "--help") {
                 options.command = "help";
                 return options;
-            } else if (argument == "--dir") {
-                if (i + 1 >= argc) {
-                    throw UsageError("--dir needs a directory");
-                }
-                options.dir = argv[++i];
-            } else if (argument.rfind("--dir=", 0) == 0) {
-                options.dir = argument.substr(6);
-            } else if (argument == "--width" || argument.rfind("--width=", 0) == 0) {
-                std::string value;
-                if (argument == "--width") {
-                    if (i + 1 >= argc) {
-                        throw UsageError("--width needs a number of columns");
-                    }
-                    value = argv[++i];
-                } else {
-                    value = argument.substr(8);
-                }
+            } else if (is(argument, "--dir")) {
+                options.dir = valueOf(i, argument, "--dir", "a directory");
+            } else if (is(argument, "--to")) {
+                options.to = valueOf(i, argument, "--to", "an encoding");
+            } else if (is(argument, "--width")) {
+                const std::string value = valueOf(i, argument, "--width", "a number of columns");
                 const auto columns = ParseNumber(value, 100000);
                 if (!columns) {
-                    throw UsageError("--width needs a number of columns, not '" + value + "'");
+                    throw UsageError("--width needs a number of columns, not '" + Printable(value) + "'");
                 }
                 options.width = static_cast<std::size_t>(*columns);
             } else {
-                throw UsageError("unknown option '" + argument + "'");
+                throw UsageError("unknown option '" + Printable(argument) + "'");
             }
         } else if (options.command.empty()) {
             options.command = argument;
@@ -159,6 +225,9 @@ void RequireArguments(const Options& options, std::size_t least, std::size_t mos
 }
 
 void AllowOptions(const Options& options, bool registry, bool json, bool dir, bool width = false) {
+    if (options.to && options.command != "convert") {
+        throw UsageError("--to does not apply to " + options.command);
+    }
     if (options.width && !width) {
         throw UsageError("--width does not apply to " + options.command);
     }
@@ -181,7 +250,7 @@ std::string Hex(std::uint32_t value) {
 
 std::string LocaleOf(int languageID) {
     const std::string name =
-        Utf8FromWide(CUtilLocaleLCIDConverter().LangIDToLocale(static_cast<std::uint32_t>(languageID)).str());
+        Printable(CUtilLocaleLCIDConverter().LangIDToLocale(static_cast<std::uint32_t>(languageID)).str());
     return name.empty() ? "?" : name;
 }
 
@@ -190,19 +259,24 @@ int ParseLanguage(const std::string& text) {
     if (!text.empty() && text[0] >= '0' && text[0] <= '9') {
         const auto value = ParseNumber(text, 0x7fffffff);
         if (!value || (*value & 0x3ff) == 0) {
-            throw UsageError("'" + text + "' is not a language ID");
+            throw UsageError("'" + Printable(text) + "' is not a language ID");
         }
         return static_cast<int>(*value);
     }
     const std::uint32_t language = CUtilLocaleLCIDConverter().LocaleToLangID(WideFromUtf8(text).c_str());
     if (language == 0) {
-        throw UsageError("unknown locale '" + text + "'");
+        throw UsageError("unknown locale '" + Printable(text) + "'");
     }
     return static_cast<int>(language);
 }
 
 std::size_t TerminalColumns() {
-#ifndef _WIN32
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info) != 0) {
+        return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+    }
+#else
     winsize size{};
     if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
         return size.ws_col;
@@ -211,33 +285,86 @@ std::size_t TerminalColumns() {
     return 0;
 }
 
-void Print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+// A path given on the command line (UTF-8; on Linux any bytes).
+fs::path PathOf(const std::string& argument) {
+#ifdef _WIN32
+    return fs::path(WideFromUtf8(argument));
+#else
+    return fs::path(argument);
+#endif
 }
 
-// Loads DIR or the registry's directory; throws UsageError for a directory
-// that is not there and reports a registry that names none.
-std::optional<LoadReport> Load(TableInspector& inspector, const std::optional<std::string>& dir, bool trace) {
+std::string Shown(const std::wstring& name) {
+    return Printable(Utf8FromWide(name));
+}
+
+// Where the installation settings live, for messages.
+std::string SettingsSource() {
+#ifdef _WIN32
+    return "HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
+#else
+    const char* file = std::getenv("VELMORA_REGISTRY");
+    return file != nullptr && *file != '\0' ? file : "/etc/velmora/registry.reg";
+#endif
+}
+
+// A loaded directory: the library's own load, and the tool's listing of the
+// files that the load read, in the order it read them.
+struct Loaded {
+    TableInspector inspector;
+    std::optional<std::string> settings; // with --registry: where HomeDir came from
+    std::string directory;               // as printed
+    std::vector<TableFile> files;
+};
+
+// Loads DIR or the directory the settings name. A directory that cannot be
+// listed, or settings that name none, stop the command with the path and the
+// reason.
+Loaded Load(const std::optional<std::string>& dir, bool trace) {
+    Loaded loaded;
+    std::wstring directory;
+    fs::path path;
     if (dir) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(std::filesystem::path(*dir), error)) {
-            std::fprintf(stderr, "stringtable: '%s' is not a directory\n", dir->c_str());
-            return std::nullopt;
+        directory = WideFromUtf8(*dir);
+        path = PathOf(*dir);
+    } else {
+        loaded.settings = Printable(SettingsSource());
+        const stringtable::TraceEcho echo(trace);
+        if (!loaded.inspector.SettingsDirectory(&directory)) {
+            throw Trouble("the installation settings (" + *loaded.settings +
+                          ") give no string-table directory: no readable HomeDir value" +
+                          (trace ? "" : " (--trace shows the registry's answer)"));
         }
-        const std::wstring directory = WideFromUtf8(*dir);
-        return stringtable::LoadTables(inspector, directory.c_str(), trace);
+#ifdef _WIN32
+        path = fs::path(directory);
+#else
+        // The library takes '\' as a separator on Linux too ("EUQ\res").
+        std::string native = Utf8FromWide(directory);
+        std::replace(native.begin(), native.end(), '\\', '/');
+        path = fs::path(native);
+#endif
     }
-    LoadReport report = stringtable::LoadTables(inspector, nullptr, trace);
-    if (!report.succeeded) {
-        std::fprintf(stderr, "stringtable: the registry names no string-table directory\n");
-        for (const auto& failure : report.failures) {
-            std::fprintf(stderr, "  %s\n", Printable(Utf8FromWide(failure)).c_str());
-        }
-        std::fprintf(stderr, "  (on Linux VELMORA_REGISTRY names the .reg file; it is %s)\n",
-                     std::getenv("VELMORA_REGISTRY") != nullptr ? "set" : "not set");
-        return std::nullopt;
+    loaded.directory = Printable(Utf8FromWide(directory));
+    try {
+        loaded.files = stringtable::ListTableFiles(path);
+    } catch (const fs::filesystem_error& error) {
+        throw Trouble("cannot read the directory '" + loaded.directory + "'" +
+                      (loaded.settings ? " (HomeDir in " + *loaded.settings + ", joined with EUQ\\res)" : "") + ": " +
+                      error.code().message());
     }
-    return report;
+    // Only the load's own records are echoed, not those of the listing above.
+    const stringtable::TraceEcho echo(trace);
+    loaded.inspector.LoadAllLanguageStringTable(dir ? directory.c_str() : nullptr);
+    return loaded;
+}
+
+void PrintSettings(const Loaded& loaded) {
+    if (loaded.settings) {
+        const int fallback = loaded.inspector.GetDefaultLangID();
+        Print("settings: " + *loaded.settings + "\ndirectory: " + loaded.directory +
+              "\ndefault language (EUQDefaultLangID): " + Hex(static_cast<std::uint32_t>(fallback)) + " " +
+              LocaleOf(fallback) + "\n");
+    }
 }
 
 std::string SourceCell(const Lookup& lookup) {
@@ -248,12 +375,34 @@ std::string SourceCell(const Lookup& lookup) {
     return cell;
 }
 
-std::string FileList(const std::vector<std::wstring>& files) {
+std::string FileList(const std::vector<const TableFile*>& files, const char* separator = ", ") {
     std::string list;
-    for (const auto& file : files) {
-        list += (list.empty() ? "" : ",") + Utf8FromWide(file);
+    for (const TableFile* file : files) {
+        list += (list.empty() ? "" : separator) + Shown(file->name);
     }
     return list.empty() ? "-" : list;
+}
+
+std::vector<const TableFile*> FilesOf(const Loaded& loaded, int language) {
+    std::vector<const TableFile*> files;
+    for (const TableFile& file : loaded.files) {
+        if (file.languageID == language) {
+            files.push_back(&file);
+        }
+    }
+    return files;
+}
+
+std::vector<const TableFile*> FilesOf(const Coverage& language) {
+    std::vector<const TableFile*> files;
+    for (const FileShare& share : language.files) {
+        files.push_back(share.file);
+    }
+    return files;
+}
+
+std::string KeyOf(int id) {
+    return Utf8FromWide(TableInspector::KeyName(id));
 }
 
 int Show(const Options& options) {
@@ -274,12 +423,8 @@ int Show(const Options& options) {
     }
     // 0 asks for every loaded language: no language ID has primary language 0.
     const int requested = locale ? ParseLanguage(*locale) : 0;
-
-    TableInspector inspector;
-    const auto report = Load(inspector, dir, options.trace);
-    if (!report) {
-        return kExitTrouble;
-    }
+    const Loaded loaded = Load(dir, options.trace);
+    const TableInspector& inspector = loaded.inspector;
     const std::vector<int> languages = requested != 0 ? std::vector<int>{requested} : inspector.Languages();
 
     if (options.json) {
@@ -291,71 +436,107 @@ int Show(const Options& options) {
                 out += first ? "  " : ",\n  ";
                 first = false;
                 out += "{\"locale\": " + JsonString(LocaleOf(language)) + ", \"langid\": " + std::to_string(language) +
-                       ", \"id\": " + std::to_string(id) +
-                       ", \"key\": " + JsonString(Utf8FromWide(TableInspector::KeyName(id))) +
+                       ", \"id\": " + std::to_string(id) + ", \"key\": " + JsonString(KeyOf(id)) +
                        ", \"source\": " + JsonString(stringtable::SourceName(lookup.source)) +
                        ", \"from\": " + std::to_string(lookup.fromLanguage) +
-                       ", \"text\": " + JsonString(Utf8FromWide(lookup.text)) + "}";
+                       ", \"text\": " + JsonString(std::wstring_view(lookup.text)) + "}";
             }
         }
         Print(out + (first ? "]\n" : "\n]\n"));
         return kExitOk;
     }
 
-    if (options.registry) {
-        const int fallback = inspector.GetDefaultLangID();
-        Print("default language (EUQDefaultLangID): " + Hex(static_cast<std::uint32_t>(fallback)) + " " +
-              LocaleOf(fallback) + "\n");
-    }
-    std::map<int, std::vector<std::wstring>> filesByLanguage;
-    for (const auto& file : report->files) {
-        filesByLanguage[file.languageID].push_back(stringtable::FileNameOf(file.path));
-    }
-    if (requested != 0) {
-        const int language = requested;
-        std::string header = LocaleOf(language) + " (" + Hex(static_cast<std::uint32_t>(language)) + "): ";
-        header += inspector.IsLoaded(language) ? "loaded from " + FileList(filesByLanguage[language])
-                                               : std::string("not loaded, texts come from the fallback");
-        Print(header + "\n");
-        Table table({"ID", "KEY", "SOURCE", "TEXT"});
-        table.AlignRight(0);
-        for (int id = 0; id < TableInspector::kStringCount; ++id) {
-            const Lookup lookup = inspector.Find(language, id);
-            table.AddRow({std::to_string(id), Utf8FromWide(TableInspector::KeyName(id)), SourceCell(lookup),
-                          Printable(Utf8FromWide(lookup.text))});
-        }
-        Print(table.Render(options.width ? *options.width : TerminalColumns()));
-        return kExitOk;
-    }
-
+    PrintSettings(loaded);
     if (languages.empty()) {
-        Print("no string tables loaded\n");
+        Print("no string tables in " + loaded.directory + "\n");
         return kExitOk;
     }
-    Table table({"LOCALE", "LANGID", "ID", "KEY", "SOURCE", "TEXT"});
-    table.AlignRight(2);
+    // One language: a header line naming its files; several: a column each.
+    const bool one = requested != 0;
+    if (one) {
+        Print(LocaleOf(requested) + " (" + Hex(static_cast<std::uint32_t>(requested)) + "): " +
+              (inspector.IsLoaded(requested) ? "loaded from " + FileList(FilesOf(loaded, requested))
+                                             : std::string("not loaded, texts come from the fallback")) +
+              "\n");
+    }
+    const std::vector<std::string> lead =
+        one ? std::vector<std::string>{} : std::vector<std::string>{"LOCALE", "LANGID"};
+    std::vector<std::string> header = lead;
+    header.insert(header.end(), {"ID", "KEY", "SOURCE", "TEXT"});
+    Table table(header);
+    table.AlignRight(lead.size());
+    table.MayShrink(lead.size() + 1);
     for (std::size_t i = 0; i < languages.size(); ++i) {
         if (i != 0) {
             table.AddSeparator();
         }
-        const int language = languages[i];
         for (int id = 0; id < TableInspector::kStringCount; ++id) {
-            const Lookup lookup = inspector.Find(language, id);
-            table.AddRow({LocaleOf(language), Hex(static_cast<std::uint32_t>(language)), std::to_string(id),
-                          Utf8FromWide(TableInspector::KeyName(id)), SourceCell(lookup),
-                          Printable(Utf8FromWide(lookup.text))});
+            const Lookup lookup = inspector.Find(languages[i], id);
+            std::vector<std::string> row = {std::to_string(id), KeyOf(id), SourceCell(lookup),
+                                            Printable(std::wstring_view(lookup.text))};
+            if (!one) {
+                row.insert(row.begin(), {LocaleOf(languages[i]), Hex(static_cast<std::uint32_t>(languages[i]))});
+            }
+            table.AddRow(std::move(row));
         }
     }
     Print(table.Render(options.width ? *options.width : TerminalColumns()));
     return kExitOk;
 }
 
+std::string Count(int count, const char* thing) {
+    return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
+}
+
+std::string JsonOrNull(const std::string& text) {
+    return text.empty() ? "null" : JsonString(text);
+}
+
+// One line on why `ids` of a language hold placeholders, all supplied by
+// `share`'s file: what is wrong with that file, and which later files of the
+// language have texts for them that the placeholders block.
+std::string MissingNote(const Coverage& language, const std::vector<int>& ids, const FileShare* share,
+                        const FileFacts* facts) {
+    std::string note = LocaleOf(language.languageID) + " (" + FileList(FilesOf(language)) + "): missing ";
+    if (ids.size() == 1) {
+        note += KeyOf(ids[0]) + ", lookups return \"" + Utf8FromWide(TableInspector::Placeholder(ids[0])) + "\"";
+    } else {
+        note += ids.size() == TableInspector::kStringCount ? "all 24 keys" : std::to_string(ids.size()) + " keys";
+    }
+    if (share != nullptr) {
+        const std::string name = Shown(share->file->name);
+        std::vector<const TableFile*> blocked;
+        for (const FileShare& later : language.files) {
+            if (&later != share && std::any_of(ids.begin(), ids.end(), [&later](int id) {
+                    return later.entries[static_cast<std::size_t>(id)] == stringtable::Entry::kText;
+                })) {
+                blocked.push_back(later.file);
+            }
+        }
+        if (facts != nullptr && !facts->problem.empty()) {
+            note += ", because " + name + " " + facts->problem;
+        } else if (ids.size() > 1 || !blocked.empty() || language.files.size() > 1) {
+            note += ", because " + name + " lacks " + (ids.size() == 1 ? "it" : "them");
+        }
+        if (!blocked.empty()) {
+            note += "; its placeholders block the texts of " + FileList(blocked);
+        }
+    }
+    if (ids.size() > 1 && ids.size() < TableInspector::kStringCount) {
+        std::string keys;
+        for (const int id : ids) {
+            keys += (keys.empty() ? "" : ", ") + KeyOf(id);
+        }
+        note += ": " + keys;
+    }
+    return note + "\n";
+}
+
 std::string JsonKeys(const TableInspector& inspector, int language, const std::vector<int>& ids, bool withFallback) {
     std::string out = "[";
     for (std::size_t i = 0; i < ids.size(); ++i) {
         out += (i == 0 ? "" : ", ");
-        out += "{\"id\": " + std::to_string(ids[i]) +
-               ", \"key\": " + JsonString(Utf8FromWide(TableInspector::KeyName(ids[i])));
+        out += "{\"id\": " + std::to_string(ids[i]) + ", \"key\": " + JsonString(KeyOf(ids[i]));
         if (withFallback) {
             const Lookup lookup = inspector.Find(language, ids[i]);
             out += ", \"fallback\": " + JsonString(stringtable::SourceName(lookup.source)) +
@@ -375,83 +556,158 @@ int Check(const Options& options) {
         RequireArguments(options, 1, 1, "DIR");
         dir = options.arguments[0];
     }
-    TableInspector inspector;
-    const auto report = Load(inspector, dir, options.trace);
-    if (!report) {
-        return kExitTrouble;
+    const Loaded loaded = Load(dir, options.trace);
+    const std::vector<Coverage> coverage = stringtable::CoverageOf(loaded.inspector, loaded.files);
+    std::vector<FileFacts> facts;
+    std::size_t skipped = 0;
+    std::size_t warnings = 0;
+    for (const TableFile& file : loaded.files) {
+        facts.push_back(file.languageID != 0 ? stringtable::InspectTableFile(file.path) : FileFacts{});
+        skipped += file.languageID == 0 ? 1 : 0;
+        warnings += facts.back().warning.empty() ? 0 : 1;
     }
-    const std::vector<Coverage> coverage = stringtable::CoverageOf(inspector, *report);
+    const auto factsOf = [&](const TableFile* file) {
+        return &facts[static_cast<std::size_t>(file - loaded.files.data())];
+    };
     std::size_t missing = 0;
     std::size_t empty = 0;
     for (const auto& language : coverage) {
         missing += language.missing.size();
         empty += language.empty.size();
+        warnings += language.files.size() > 1 ? 1 : 0;
     }
     const bool passed = missing == 0 && !coverage.empty();
 
     if (options.json) {
-        std::string out = "{\n  \"languages\": [";
+        std::string out = "{\n";
+        if (loaded.settings) {
+            out += "  \"settings\": " + JsonString(*loaded.settings) + ",\n";
+        }
+        out += "  \"directory\": " + JsonString(loaded.directory) + ",\n  \"languages\": [";
         for (std::size_t i = 0; i < coverage.size(); ++i) {
             const Coverage& language = coverage[i];
             std::string files;
-            for (const auto& file : language.files) {
-                files += (files.empty() ? "" : ", ") + JsonString(Utf8FromWide(file));
+            for (const FileShare& share : language.files) {
+                files += (files.empty() ? "" : ", ") + JsonString(Utf8FromWide(share.file->name));
+            }
+            std::string suppliers;
+            for (const int supplier : language.supplier) {
+                suppliers +=
+                    std::string(suppliers.empty() ? "" : ", ") +
+                    (supplier < 0
+                         ? "null"
+                         : JsonString(Utf8FromWide(language.files[static_cast<std::size_t>(supplier)].file->name)));
             }
             out += (i == 0 ? "\n" : ",\n");
             out += "    {\"locale\": " + JsonString(LocaleOf(language.languageID)) +
                    ", \"langid\": " + std::to_string(language.languageID) + ", \"files\": [" + files +
                    "], \"present\": " + std::to_string(language.present.size()) +
-                   ", \"empty\": " + JsonKeys(inspector, language.languageID, language.empty, true) +
-                   ", \"missing\": " + JsonKeys(inspector, language.languageID, language.missing, false) + "}";
+                   ", \"empty\": " + JsonKeys(loaded.inspector, language.languageID, language.empty, true) +
+                   ", \"missing\": " + JsonKeys(loaded.inspector, language.languageID, language.missing, false) +
+                   ",\n     \"suppliers\": [" + suppliers + "]}";
         }
         out += coverage.empty() ? "],\n" : "\n  ],\n";
-        out += "  \"skipped\": [";
-        for (std::size_t i = 0; i < report->skipped.size(); ++i) {
-            out += (i == 0 ? "" : ", ");
-            out += "{\"file\": " + JsonString(Utf8FromWide(report->skipped[i].name)) +
-                   ", \"reason\": " + JsonString(report->skipped[i].reason) + "}";
+        out += "  \"files\": [";
+        for (std::size_t i = 0; i < loaded.files.size(); ++i) {
+            const TableFile& file = loaded.files[i];
+            const FileShare* share = nullptr;
+            for (const auto& language : coverage) {
+                for (const FileShare& candidate : language.files) {
+                    share = candidate.file == &file ? &candidate : share;
+                }
+            }
+            out += std::string(i == 0 ? "\n" : ",\n") + "    {\"file\": " + JsonString(Utf8FromWide(file.name)) +
+                   ", \"langid\": " + (file.languageID != 0 ? std::to_string(file.languageID) : "null") +
+                   ", \"skipped\": " + JsonOrNull(file.skipReason) +
+                   ", \"encoding\": " + JsonOrNull(facts[i].encoding) +
+                   ", \"problem\": " + JsonOrNull(facts[i].problem) + ", \"warning\": " + JsonOrNull(facts[i].warning);
+            if (share != nullptr) {
+                out += ", \"texts\": " + std::to_string(share->texts) +
+                       ", \"placeholders\": " + std::to_string(share->placeholders) +
+                       ", \"blocked\": " + std::to_string(share->blocked) +
+                       ", \"hidden\": " + std::to_string(share->hidden);
+            }
+            out += "}";
         }
-        out += "],\n  \"summary\": {\"languages\": " + std::to_string(coverage.size()) +
+        out += loaded.files.empty() ? "],\n" : "\n  ],\n";
+        out += "  \"summary\": {\"languages\": " + std::to_string(coverage.size()) +
                ", \"missing\": " + std::to_string(missing) + ", \"empty\": " + std::to_string(empty) +
-               ", \"skipped\": " + std::to_string(report->skipped.size()) + "},\n";
+               ", \"skipped\": " + std::to_string(skipped) + ", \"warnings\": " + std::to_string(warnings) + "},\n";
         out += std::string("  \"ok\": ") + (passed ? "true" : "false") + "\n}\n";
         Print(out);
         return passed ? kExitOk : kExitFindings;
     }
 
+    PrintSettings(loaded);
     Table table({"LOCALE", "LANGID", "FILES", "PRESENT", "EMPTY", "MISSING"});
     table.AlignRight(3);
     table.AlignRight(4);
     table.AlignRight(5);
     for (const auto& language : coverage) {
         table.AddRow({LocaleOf(language.languageID), Hex(static_cast<std::uint32_t>(language.languageID)),
-                      FileList(language.files), std::to_string(language.present.size()),
+                      FileList(FilesOf(language), ","), std::to_string(language.present.size()),
                       std::to_string(language.empty.size()), std::to_string(language.missing.size())});
     }
     std::string out = coverage.empty() ? "" : table.Render();
     std::string notes;
+    for (std::size_t i = 0; i < loaded.files.size(); ++i) {
+        if (!facts[i].warning.empty()) {
+            notes += "warning: " + Shown(loaded.files[i].name) + ": " + facts[i].warning + "\n";
+        }
+    }
     for (const auto& language : coverage) {
-        const std::string where = LocaleOf(language.languageID) + " (" + FileList(language.files) + ")";
-        for (const int id : language.missing) {
-            notes += where + ": missing " + Utf8FromWide(TableInspector::KeyName(id)) + ", lookups return \"" +
-                     Utf8FromWide(TableInspector::Placeholder(id)) + "\"\n";
+        if (language.files.size() > 1) {
+            notes += "warning: " + LocaleOf(language.languageID) + " (" +
+                     Hex(static_cast<std::uint32_t>(language.languageID)) +
+                     ") comes from several files, merged in this order; the first file that has a key decides it, "
+                     "even with a placeholder" +
+                     (language.languageID == TableInspector::LANG_ID_EN ? " (and English is every language's fallback)"
+                                                                        : "") +
+                     ":\n";
+            for (const FileShare& share : language.files) {
+                notes += "  " + Shown(share.file->name) + ": supplies " + Count(share.texts, "text") + ", " +
+                         Count(share.placeholders, "placeholder");
+                if (share.blocked != 0) {
+                    notes +=
+                        "; placeholders of an earlier file block " + std::to_string(share.blocked) + " of its texts";
+                }
+                if (share.hidden != 0) {
+                    notes += "; texts of an earlier file hide " + std::to_string(share.hidden) + " of its texts";
+                }
+                notes += "\n";
+            }
+        }
+        // Missing keys grouped by the file whose placeholder holds them.
+        for (int supplier = -1; supplier < static_cast<int>(language.files.size()); ++supplier) {
+            std::vector<int> ids;
+            for (const int id : language.missing) {
+                ids.insert(ids.end(), language.supplier[static_cast<std::size_t>(id)] == supplier ? 1 : 0, id);
+            }
+            if (!ids.empty()) {
+                const FileShare* share = supplier < 0 ? nullptr : &language.files[static_cast<std::size_t>(supplier)];
+                notes += MissingNote(language, ids, share, share != nullptr ? factsOf(share->file) : nullptr);
+            }
         }
         for (const int id : language.empty) {
-            const Lookup lookup = inspector.Find(language.languageID, id);
-            notes += where + ": empty " + Utf8FromWide(TableInspector::KeyName(id)) + ", lookups fall back to ";
+            const Lookup lookup = loaded.inspector.Find(language.languageID, id);
+            notes += LocaleOf(language.languageID) + " (" + FileList(FilesOf(language)) + "): empty " + KeyOf(id) +
+                     ", lookups fall back to ";
             notes += lookup.source == stringtable::Source::kNone ? std::string("nothing (an empty text)")
                                                                  : SourceCell(lookup);
             notes += "\n";
         }
     }
-    for (const auto& skipped : report->skipped) {
-        notes += "skipped " + Printable(Utf8FromWide(skipped.name)) + ": " + skipped.reason + "\n";
+    for (const TableFile& file : loaded.files) {
+        if (file.languageID == 0) {
+            notes += "skipped " + Shown(file.name) + ": " + file.skipReason + "\n";
+        }
     }
     if (!notes.empty()) {
         out += (out.empty() ? "" : "\n") + notes;
     }
     out += (out.empty() ? "" : "\n") + std::to_string(coverage.size()) + " languages, " + std::to_string(missing) +
-           " missing, " + std::to_string(empty) + " empty, " + std::to_string(report->skipped.size()) + " skipped";
+           " missing, " + std::to_string(empty) + " empty, " + std::to_string(skipped) + " skipped, " +
+           std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
     out += coverage.empty() ? ": no string tables found\n" : "\n";
     Print(out);
     return passed ? kExitOk : kExitFindings;
@@ -460,7 +716,7 @@ int Check(const Options& options) {
 int Locale(const Options& options) {
     AllowOptions(options, false, false, false);
     RequireArguments(options, 1, SIZE_MAX, "at least one locale NAME");
-    stringtable::TraceListener listener(options.trace);
+    stringtable::TraceEcho echo(options.trace);
     const CUtilLocaleLCIDConverter converter;
     Table table({"NAME", "LANGID", "DECIMAL", "BACK"});
     table.AlignRight(2);
@@ -473,7 +729,7 @@ int Locale(const Options& options) {
             continue;
         }
         table.AddRow({Printable(name), Hex(language), std::to_string(language),
-                      Utf8FromWide(converter.LangIDToLocale(language).str())});
+                      Printable(converter.LangIDToLocale(language).str())});
     }
     Print(table.Render());
     return allConverted ? kExitOk : kExitFindings;
@@ -482,12 +738,12 @@ int Locale(const Options& options) {
 int LangID(const Options& options) {
     AllowOptions(options, false, false, false);
     RequireArguments(options, 1, SIZE_MAX, "at least one language ID");
-    stringtable::TraceListener listener(options.trace);
+    stringtable::TraceEcho echo(options.trace);
     std::vector<std::uint32_t> ids;
     for (const auto& text : options.arguments) {
         const auto value = ParseNumber(text, 0xffffffffu);
         if (!value) {
-            throw UsageError("'" + text + "' is not a language ID (0x0404 or 1028)");
+            throw UsageError("'" + Printable(text) + "' is not a language ID (0x0404 or 1028)");
         }
         ids.push_back(static_cast<std::uint32_t>(*value));
     }
@@ -496,7 +752,7 @@ int LangID(const Options& options) {
     table.AlignRight(1);
     bool allConverted = true;
     for (const std::uint32_t id : ids) {
-        const std::string locale = Utf8FromWide(converter.LangIDToLocale(id).str());
+        const std::string locale = Printable(converter.LangIDToLocale(id).str());
         allConverted = allConverted && !locale.empty();
         table.AddRow({Hex(id), std::to_string(id), locale.empty() ? "(no such language)" : locale});
     }
@@ -513,21 +769,18 @@ int Which(const Options& options) {
     const std::string& idText = options.arguments[0];
     int stringID = TableInspector::StringIDOfKey(WideFromUtf8(idText));
     if (stringID < 0) {
-        const auto value = ParseNumber(idText, 0x7fffffff);
+        const auto value = ParseNumber(idText, TableInspector::kStringCount - 1);
         if (!value) {
-            throw UsageError("'" + idText + "' is neither a string ID nor a key name");
+            throw UsageError("'" + Printable(idText) + "' is neither a string ID (0-23) nor a key name");
         }
         stringID = static_cast<int>(*value);
     }
-    TableInspector inspector;
-    if (!Load(inspector, options.dir, options.trace)) {
-        return kExitTrouble;
-    }
+    const Loaded loaded = Load(options.dir, options.trace);
     const std::wstring text = WideFromUtf8(options.arguments[1]);
-    const int answer = inspector.GetStringLangIDEx(stringID, text.c_str());
+    const int answer = loaded.inspector.GetStringLangIDEx(stringID, text.c_str());
     // No table is ever stored under language 0, so a copy whose default is 0
     // tells a match in the default language from no match at all.
-    TableInspector probe(inspector);
+    TableInspector probe(loaded.inspector);
     probe.OverrideDefaultLangID(0);
     const bool matched = probe.GetStringLangIDEx(stringID, text.c_str()) != 0;
     std::string line = Hex(static_cast<std::uint32_t>(answer)) + "  " + LocaleOf(answer);
@@ -538,8 +791,49 @@ int Which(const Options& options) {
     return matched ? kExitOk : kExitFindings;
 }
 
-int Run(int argc, char** argv) {
-    const Options options = ParseArguments(argc, argv);
+int Convert(const Options& options) {
+    AllowOptions(options, false, false, false);
+    RequireArguments(options, 2, 2, "INPUT OUTPUT");
+    const std::string to = options.to.value_or("utf16le");
+    const stringtable::Encoding target = to == "utf16le"    ? stringtable::Encoding::kUtf16Le
+                                         : to == "utf8"     ? stringtable::Encoding::kUtf8
+                                         : to == "utf8-bom" ? stringtable::Encoding::kUtf8Bom
+                                                            : stringtable::Encoding::kWindows1252;
+    if (target == stringtable::Encoding::kWindows1252) {
+        throw UsageError("--to takes utf16le, utf8 or utf8-bom, not '" + Printable(to) + "'");
+    }
+    const std::string& input = options.arguments[0];
+    const std::string& output = options.arguments[1];
+    std::string error;
+    const std::optional<std::string> bytes = stringtable::ReadFileBytes(PathOf(input), &error);
+    if (!bytes) {
+        throw Trouble("cannot read '" + Printable(input) + "': " + error);
+    }
+    // Code points pass through one by one; CR and LF stay as they are, and
+    // nothing else (U+2028, U+0085, form feed) ends a line.
+    const stringtable::DecodedText decoded = stringtable::DecodeTable(*bytes);
+    if (decoded.encoding == stringtable::Encoding::kWindows1252) {
+        Complain("note: '" + Printable(input) + "' is not valid UTF-8 (first bad byte at offset " +
+                 std::to_string(decoded.firstBadByte) + "); read as Windows-1252");
+    }
+    std::size_t bad = 0;
+    const std::optional<std::string> encoded = stringtable::EncodeTable(decoded.text, target, &bad);
+    if (!encoded) {
+        throw Trouble("'" + Printable(input) + "' holds a lone surrogate (character " + std::to_string(bad) +
+                      "), which " + to + " cannot hold; convert it to utf16le");
+    }
+    errno = 0;
+    std::ofstream file(PathOf(output), std::ios::binary | std::ios::trunc);
+    file.write(encoded->data(), static_cast<std::streamsize>(encoded->size()));
+    file.close();
+    if (!file) {
+        throw Trouble("cannot write '" + Printable(output) + "': " + (errno != 0 ? std::strerror(errno) : "error"));
+    }
+    return kExitOk;
+}
+
+int Run(const std::vector<std::string>& argv) {
+    const Options options = ParseArguments(argv);
     if (options.command == "help") {
         Print(kUsage);
         return kExitOk;
@@ -547,34 +841,65 @@ int Run(int argc, char** argv) {
     if (options.command.empty()) {
         throw UsageError("no command given");
     }
-    if (options.command == "show") {
-        return Show(options);
+    const std::pair<const char*, int (*)(const Options&)> commands[] = {{"show", Show},     {"check", Check},
+                                                                        {"locale", Locale}, {"langid", LangID},
+                                                                        {"which", Which},   {"convert", Convert}};
+    for (const auto& [name, command] : commands) {
+        if (options.command == name) {
+            return command(options);
+        }
     }
-    if (options.command == "check") {
-        return Check(options);
+    throw UsageError("unknown command '" + Printable(options.command) + "'");
+}
+
+// The arguments as UTF-8: on Windows from the wide command line, since the
+// narrow argv holds only what the ANSI code page can spell.
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+#ifdef _WIN32
+    (void)argv;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; wide != nullptr && i < count; ++i) {
+        arguments.push_back(Utf8FromWide(wide[i]));
     }
-    if (options.command == "locale") {
-        return Locale(options);
-    }
-    if (options.command == "langid") {
-        return LangID(options);
-    }
-    if (options.command == "which") {
-        return Which(options);
-    }
-    throw UsageError("unknown command '" + options.command + "'");
+    LocalFree(wide);
+    (void)argc;
+#else
+    arguments.assign(argv, argv + argc);
+#endif
+    return arguments;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Byte for byte the same output as on Linux: no LF to CR LF translation.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+    stringtable::InitDisplayWidths();
+    int status = kExitOk;
     try {
-        return Run(argc, argv);
+        status = Run(Arguments(argc, argv));
+    } catch (const Trouble& trouble) {
+        Complain(trouble.message());
+        status = kExitTrouble;
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "stringtable: %s\nRun 'stringtable --help' for usage.\n", error.message().c_str());
-        return kExitTrouble;
+        Complain(error.message() + "\nRun 'stringtable --help' for usage.");
+        status = kExitTrouble;
     } catch (const std::exception& error) {
-        std::fprintf(stderr, "stringtable: %s\n", error.what());
+        Complain(error.what());
+        status = kExitTrouble;
+    }
+    if (std::fflush(stdout) != 0 && g_writeError == 0) {
+        g_writeError = errno != 0 ? errno : EIO;
+    }
+    // A reader that went away (stringtable show | head) is no error to report.
+    if (g_writeError != 0 && g_writeError != EPIPE) {
+        Complain(std::string("cannot write to standard output: ") + std::strerror(g_writeError));
         return kExitTrouble;
     }
+    return status;
 }

@@ -1,13 +1,14 @@
 // The stringtable tool's view of a loaded set of tables. Source classification
 // repeats the fallback steps of LoadStringW through the protected members that
 // LoadStringW itself uses, so the tool reports what the library does rather
-// than a second opinion. Files read and skipped are learned from the trace
-// records of the load, the only place where the library reports them.
+// than a second opinion. Which files a load reads is learned by listing the
+// directory with the scan's own rules and reading each file alone through the
+// library's file reader, never from the wording of trace records.
 #include "table_view.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cwchar>
-#include <map>
+#include <cwctype>
 
 #include "terminal_text.h"
 
@@ -16,20 +17,7 @@ namespace stringtable {
 namespace {
 
 constexpr int kPrimaryLangMask = 0x3ff;
-constexpr unsigned kTraceEnter = 0x110;
-constexpr unsigned kTraceFailure = 0x1003;
-
 constexpr std::wstring_view kPlaceholderPrefix = L"Cannot load string:";
-constexpr std::wstring_view kFileEntryPrefix = L"CUtilStringLoader::LoadAllLanguageStringTable, ini path: ";
-constexpr std::wstring_view kFileEntryLanguage = L", LANDID: ";
-constexpr std::wstring_view kSkipPrefix = L"Invalid string table file ";
-constexpr std::wstring_view kSkipSuffix = L", skip file";
-constexpr std::wstring_view kShortName = L"Locale string size < 2";
-constexpr std::wstring_view kUnknownCode = L"Can't match any of the primary lang id";
-
-bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
 
 bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) {
@@ -44,15 +32,20 @@ bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
     return true;
 }
 
-// Why the scan skipped a file, from the converter's record just before it.
-std::string SkipReason(const std::wstring& converterRecord) {
-    if (converterRecord == kShortName) {
-        return "the name before .cfg has fewer than two characters";
+// The upper-cased UTF-16 units of a name: the order in which NTFS, and the
+// loader's search on Linux, list a directory.
+std::u16string SortKey(const std::wstring& name) {
+    std::u16string key;
+    for (const wchar_t c : name) {
+        const auto upper = static_cast<char32_t>(std::towupper(static_cast<std::wint_t>(c)));
+        if (upper >= 0x10000) {
+            key += static_cast<char16_t>(0xD800 + ((upper - 0x10000) >> 10));
+            key += static_cast<char16_t>(0xDC00 + ((upper - 0x10000) & 0x3FF));
+        } else {
+            key += static_cast<char16_t>(upper);
+        }
     }
-    if (converterRecord == kUnknownCode) {
-        return "the name does not start with a known language code";
-    }
-    return "the name gives no language";
+    return key;
 }
 
 } // namespace
@@ -140,69 +133,94 @@ Entry TableInspector::EntryOf(int languageID, int stringID) const {
     return text.str() == Placeholder(stringID) ? Entry::kPlaceholder : Entry::kText;
 }
 
-TraceListener::TraceListener(bool echo) : m_echo(echo) {
-    tracekit::SetTraceSink(&TraceListener::Sink, this);
+bool TableInspector::SettingsDirectory(std::wstring* directory) const {
+    basekit::WideString text(L"");
+    if (!GetDefaultLangIniDirectory(text) || text.c_str() == nullptr) {
+        return false;
+    }
+    *directory = text.c_str();
+    return true;
 }
 
-TraceListener::~TraceListener() {
-    tracekit::SetTraceSink(nullptr, nullptr);
+void TableInspector::LoadFile(const std::filesystem::path& path, int languageID) {
+    LoadStringTableForLanguage(WidePath(path).c_str(), languageID);
 }
 
-void TraceListener::Sink(const tracekit::TraceRecord& record, void* context) {
-    auto* self = static_cast<TraceListener*>(context);
-    self->m_records.push_back({record.level, record.message != nullptr ? record.message : L""});
-    if (self->m_echo) {
-        const std::string line = Utf8FromWide(record.sourceFile != nullptr ? record.sourceFile : L"") + "(" +
-                                 std::to_string(record.line) + "): " + Printable(Utf8FromWide(record.message));
-        std::fprintf(stderr, "[%04x] %s\n", record.level, line.c_str());
+TraceEcho::TraceEcho(bool echo) : m_echo(echo) {
+    if (m_echo) {
+        tracekit::SetTraceSink(
+            [](const tracekit::TraceRecord& record, void*) {
+                const std::string line =
+                    Printable(std::wstring_view(record.sourceFile != nullptr ? record.sourceFile : L"")) + "(" +
+                    std::to_string(record.line) +
+                    "): " + Printable(std::wstring_view(record.message != nullptr ? record.message : L""));
+                std::fprintf(stderr, "[%04x] %s\n", record.level, line.c_str());
+            },
+            nullptr);
     }
 }
 
-LoadReport LoadTables(TableInspector& inspector, const wchar_t* directory, bool echoTrace) {
-    LoadReport report;
-    TraceListener listener(echoTrace);
-    report.succeeded = inspector.LoadAllLanguageStringTable(directory);
+TraceEcho::~TraceEcho() {
+    if (m_echo) {
+        tracekit::SetTraceSink(nullptr, nullptr);
+    }
+}
 
-    std::wstring converterRecord;
-    for (const auto& record : listener.records()) {
-        const std::wstring_view message = record.message;
-        if (record.level == kTraceEnter && StartsWith(message, kFileEntryPrefix)) {
-            const std::size_t language = message.rfind(kFileEntryLanguage);
-            if (language != std::wstring_view::npos && language >= kFileEntryPrefix.size()) {
-                const std::wstring path(message.substr(kFileEntryPrefix.size(), language - kFileEntryPrefix.size()));
-                const std::wstring number(message.substr(language + kFileEntryLanguage.size()));
-                report.files.push_back({path, static_cast<int>(std::wcstol(number.c_str(), nullptr, 10))});
-            }
-        } else if (record.level == kTraceFailure) {
-            if (message == kShortName || message == kUnknownCode) {
-                converterRecord = message;
-            } else if (StartsWith(message, kSkipPrefix) && message.size() >= kSkipPrefix.size() + kSkipSuffix.size() &&
-                       message.substr(message.size() - kSkipSuffix.size()) == kSkipSuffix) {
-                const std::wstring name(
-                    message.substr(kSkipPrefix.size(), message.size() - kSkipPrefix.size() - kSkipSuffix.size()));
-                report.skipped.push_back({name, SkipReason(converterRecord)});
-                converterRecord.clear();
-            } else {
-                report.failures.emplace_back(message);
-            }
+std::wstring WidePath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return path.wstring();
+#else
+    return WideFromUtf8(path.native());
+#endif
+}
+
+std::vector<TableFile> ListTableFiles(const std::filesystem::path& directory) {
+    std::vector<std::pair<std::u16string, TableFile>> found;
+    const CUtilLocaleLCIDConverter converter;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        TableFile file;
+        file.path = entry.path();
+        file.name = WidePath(entry.path().filename());
+        if (file.name.size() < 4 ||
+            !EqualsIgnoringAsciiCase(std::wstring_view(file.name).substr(file.name.size() - 4), L".cfg")) {
+            continue;
         }
+        const std::wstring base = file.name.substr(0, file.name.rfind(L'.'));
+        const auto language = static_cast<int>(converter.LocaleToLangID(base.c_str()));
+        if ((language & kPrimaryLangMask) != 0) {
+            file.languageID = language;
+        } else {
+            file.skipReason = base.size() < 2 ? "the name before .cfg has fewer than two characters"
+                                              : "the name does not start with a known language code";
+        }
+        found.emplace_back(SortKey(file.name), std::move(file));
     }
-    return report;
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
+    });
+    std::vector<TableFile> files;
+    for (auto& item : found) {
+        files.push_back(std::move(item.second));
+    }
+    return files;
 }
 
-std::wstring FileNameOf(const std::wstring& path) {
-    const std::size_t separator = path.find_last_of(L"/\\");
-    return separator == std::wstring::npos ? path : path.substr(separator + 1);
-}
-
-std::vector<Coverage> CoverageOf(const TableInspector& inspector, const LoadReport& report) {
-    std::map<int, std::vector<std::wstring>> filesByLanguage;
-    for (const auto& file : report.files) {
-        filesByLanguage[file.languageID].push_back(FileNameOf(file.path));
-    }
+std::vector<Coverage> CoverageOf(const TableInspector& inspector, const std::vector<TableFile>& files) {
     std::vector<Coverage> result;
     for (const int language : inspector.Languages()) {
-        Coverage coverage{language, filesByLanguage[language], {}, {}, {}};
+        Coverage coverage{language, {}, {}, {}, {}, std::vector<int>(TableInspector::kStringCount, -1)};
+        for (const TableFile& file : files) {
+            if (file.languageID != language) {
+                continue;
+            }
+            FileShare share{&file, {}};
+            TableInspector alone;
+            alone.LoadFile(file.path, language);
+            for (int id = 0; id < TableInspector::kStringCount; ++id) {
+                share.entries.push_back(alone.EntryOf(language, id));
+            }
+            coverage.files.push_back(std::move(share));
+        }
         for (int id = 0; id < TableInspector::kStringCount; ++id) {
             switch (inspector.EntryOf(language, id)) {
             case Entry::kText:
@@ -214,6 +232,24 @@ std::vector<Coverage> CoverageOf(const TableInspector& inspector, const LoadRepo
             case Entry::kAbsent:
                 coverage.empty.push_back(id);
                 break;
+            }
+            // An add never replaces a stored text, so the first file that has
+            // the key, even as a placeholder, decides it.
+            int& supplier = coverage.supplier[static_cast<std::size_t>(id)];
+            for (std::size_t i = 0; i < coverage.files.size(); ++i) {
+                FileShare& share = coverage.files[i];
+                const Entry entry = share.entries[static_cast<std::size_t>(id)];
+                if (entry == Entry::kAbsent) {
+                    continue;
+                }
+                if (supplier < 0) {
+                    supplier = static_cast<int>(i);
+                    (entry == Entry::kText ? share.texts : share.placeholders) += 1;
+                } else if (entry == Entry::kText) {
+                    const Entry first =
+                        coverage.files[static_cast<std::size_t>(supplier)].entries[static_cast<std::size_t>(id)];
+                    (first == Entry::kPlaceholder ? share.blocked : share.hidden) += 1;
+                }
             }
         }
         result.push_back(std::move(coverage));

@@ -1,10 +1,11 @@
 // What the stringtable tool knows about a loaded set of string tables: a
 // CUtilStringLoader subclass that reads the string-name table and tells where
-// each looked-up text comes from, and a load that listens to the library's
-// trace records to learn which files were read and which were skipped.
+// each looked-up text comes from, the directory listed with the loader's name
+// and order rules, and which file supplied each key of a language.
 #ifndef STRINGTABLE_TABLE_VIEW_H
 #define STRINGTABLE_TABLE_VIEW_H
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,11 @@ enum class Entry { kText, kPlaceholder, kAbsent };
 
 class TableInspector : public CUtilStringLoader {
 public:
+    // The string-table directory the installation settings name.
+    bool SettingsDirectory(std::wstring* directory) const;
+    // Reads one file into the language's table, as the directory scan does.
+    void LoadFile(const std::filesystem::path& path, int languageID);
+
     static constexpr int kStringCount = 24;
 
     // The key name that the files use for `stringID`, or null.
@@ -53,63 +59,62 @@ public:
     Entry EntryOf(int languageID, int stringID) const;
 };
 
-struct LoadedFile {
-    std::wstring path;
-    int languageID;
-};
-
-struct SkippedFile {
-    std::wstring name;
-    std::string reason;
-};
-
-struct LoadReport {
-    bool succeeded = false; // LoadAllLanguageStringTable's result
-    std::vector<LoadedFile> files;
-    std::vector<SkippedFile> skipped;
-    std::vector<std::wstring> failures; // the other records of failures the load survived
-};
-
-// Captures trace records while it lives; with `echo`, also prints each one to
-// standard error as "[level] file(line): message".
-class TraceListener {
+// Prints the library's trace records to standard error as "[level]
+// file(line): message" while it lives, when `echo` is set.
+class TraceEcho {
 public:
-    explicit TraceListener(bool echo);
-    ~TraceListener();
-    TraceListener(const TraceListener&) = delete;
-    TraceListener& operator=(const TraceListener&) = delete;
-
-    struct Record {
-        unsigned level;
-        std::wstring message;
-    };
-    const std::vector<Record>& records() const { return m_records; }
+    explicit TraceEcho(bool echo);
+    ~TraceEcho();
+    TraceEcho(const TraceEcho&) = delete;
+    TraceEcho& operator=(const TraceEcho&) = delete;
 
 private:
-    static void Sink(const tracekit::TraceRecord& record, void* context);
     bool m_echo;
-    std::vector<Record> m_records;
 };
 
-// Loads every table of `directory` (null: of the directory the registry names)
-// into `inspector`.
-LoadReport LoadTables(TableInspector& inspector, const wchar_t* directory, bool echoTrace);
+// One "*.cfg" entry of a string-table directory, as the loader sees it.
+struct TableFile {
+    std::wstring name; // the entry name (on Linux, U+DC80..U+DCFF for bytes that are not UTF-8)
+    std::filesystem::path path;
+    int languageID = 0; // what the name converts to; 0 when the loader skips the file
+    std::string skipReason;
+};
 
-// The file name part of a path, after the last '/' or '\'.
-std::wstring FileNameOf(const std::wstring& path);
+// The entries of `directory` that the loader reads, in its order: names that
+// end in ".cfg" (ASCII case ignored), sorted by their upper-cased UTF-16 units,
+// ties case-sensitively. Throws std::filesystem::filesystem_error when the
+// directory cannot be listed.
+std::vector<TableFile> ListTableFiles(const std::filesystem::path& directory);
 
-// One language's coverage: which strings its own table holds as text, which
-// it lacks because the value was empty, and which hold a placeholder because
-// the key was missing.
+// A path as the library takes it.
+std::wstring WidePath(const std::filesystem::path& path);
+
+// What one file of a language contributes: its own entries (read alone into a
+// fresh loader) and, in the order of the load, how many keys it supplied, how
+// many of its texts an earlier file's placeholder blocks, and how many an
+// earlier file's text hides.
+struct FileShare {
+    const TableFile* file;
+    std::vector<Entry> entries; // by string ID
+    int texts = 0;
+    int placeholders = 0;
+    int blocked = 0;
+    int hidden = 0;
+};
+
+// One language's coverage after the whole load: which strings its table holds
+// as text, which it lacks because the value was empty, which hold a
+// placeholder because the key was missing, and which file supplied each.
 struct Coverage {
     int languageID;
-    std::vector<std::wstring> files;
+    std::vector<FileShare> files;
     std::vector<int> present;
     std::vector<int> empty;
     std::vector<int> missing;
+    std::vector<int> supplier; // by string ID: index into `files`, or -1
 };
 
-std::vector<Coverage> CoverageOf(const TableInspector& inspector, const LoadReport& report);
+std::vector<Coverage> CoverageOf(const TableInspector& inspector, const std::vector<TableFile>& files);
 
 } // namespace stringtable
 
