@@ -20,10 +20,8 @@
 
 namespace {
 
-constexpr DWORD kFileAttributeHidden = 0x2;
-
 // One listed name. The loader reads only the name; the attributes say
-// directory (and hidden for dot names), and sizes and times stay zero.
+// directory or not, and sizes and times stay zero.
 struct FoundEntry {
     std::wstring name;
     std::u16string sortKey; // upper-cased UTF-16 units: the NTFS order
@@ -94,8 +92,7 @@ DWORD Attributes(int directoryFd, const dirent& item) {
         struct stat info {};
         directory = fstatat(directoryFd, item.d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
     }
-    return (directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL) |
-           (item.d_name[0] == '.' ? kFileAttributeHidden : 0);
+    return directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
 void FillFindData(const FoundEntry& entry, WIN32_FIND_DATAW* data) {
