@@ -44,16 +44,12 @@ template <typename Step> long WithoutThrowing(Step step) {
 // ---------------------------------------------------------------------------
 
 // Reads an open file whole: ERROR_ACCESS_DENIED when it is not a regular file
-// (a directory, a FIFO, a device) or a read fails; ERROR_BADDB when it is
-// larger than we accept. The size from fstat is only a first test: the file
-// may grow while we read it.
+// (a directory, a FIFO, a device) or a read fails; ERROR_BADDB as soon as it
+// is larger than we accept, so a huge file costs one limit's worth of reading.
 long ReadWholeFile(int fd, std::string* bytes) {
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         return ERROR_ACCESS_DENIED;
-    }
-    if (static_cast<unsigned long long>(status.st_size) > kMaxRegistryFileBytes) {
-        return ERROR_BADDB;
     }
     char chunk[16384];
     for (;;) {

@@ -144,6 +144,9 @@ TEST(RegistryFileTest, FilesAreReadAtEveryOpenAndUnusableOnesFail) {
     ASSERT_EQ(unlink(file.c_str()), 0);
     testsupport::MakeDirectory(file);
     EXPECT_EQ(open(), 5);
+    setenv("VELMORA_REGISTRY", dir.file("loop.reg").c_str(), 1);
+    ASSERT_EQ(symlink(dir.file("loop.reg").c_str(), dir.file("loop.reg").c_str()), 0);
+    EXPECT_EQ(open(), 5); // cannot be opened (ELOOP), though not missing
     setenv("VELMORA_REGISTRY", "", 1);
     EXPECT_EQ(RegistryFilePath(), "/etc/velmora/registry.reg");
     unsetenv("VELMORA_REGISTRY");
