@@ -1,8 +1,9 @@
 // Feeds arbitrary bytes to the Linux registry stand-in's .reg parser, in
 // memory. Besides crashes and undefined behaviour it checks the parsed tree:
-// every key is found again by its path and by its name in other case; names
-// are folded and within the registry's limits; and parsing the same bytes
-// twice gives the same tree.
+// every key is found again by its path and by its name in other case, names
+// are folded and within the registry's limits, and a refused file leaves no
+// keys behind. (The parser keeps no state between calls; a second parse of
+// each input to compare would halve the executions.)
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,23 +21,6 @@ void Check(bool ok, const char* what) {
         std::fprintf(stderr, "registry_file_fuzz: %s\n", what);
         std::abort();
     }
-}
-
-bool SameTree(const RegistryNode& a, const RegistryNode& b) {
-    if (a.subkeys.size() != b.subkeys.size() || a.values.size() != b.values.size()) {
-        return false;
-    }
-    for (auto i = a.values.begin(), j = b.values.begin(); i != a.values.end(); ++i, ++j) {
-        if (i->first != j->first || i->second.type != j->second.type || i->second.data != j->second.data) {
-            return false;
-        }
-    }
-    for (auto i = a.subkeys.begin(), j = b.subkeys.begin(); i != a.subkeys.end(); ++i, ++j) {
-        if (i->first != j->first || !SameTree(*i->second, *j->second)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::wstring AsciiLower(std::wstring text) {
@@ -65,14 +49,19 @@ void CheckKey(const RegistryNode& root, const RegistryNode& node, const std::wst
 
 } // namespace
 
+// One input allocates a few kilobytes and keeps nothing, so a 16 MiB
+// quarantine still catches any use after free within it; the default 256 MiB
+// makes every allocation land on fresh pages, and page faults then cost more
+// than the parse.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=16";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    RegistryNode first;
-    RegistryNode second;
-    const bool parsed = ParseRegistryFile(bytes, &first);
-    Check(parsed == ParseRegistryFile(bytes, &second), "two parses disagree on the file");
-    Check(SameTree(first, second), "two parses give different trees");
-    Check(parsed || (first.values.empty() && first.subkeys.empty()), "a refused file left keys behind");
-    CheckKey(first, first, L"", 0);
+    RegistryNode root;
+    const bool parsed = ParseRegistryFile(bytes, &root);
+    Check(parsed || (root.values.empty() && root.subkeys.empty()), "a refused file left keys behind");
+    CheckKey(root, root, L"", 0);
     return 0;
 }
