@@ -30,6 +30,7 @@ for harness in "${harnesses[@]}"; do
              -artifact_prefix="$artifacts/")
     [[ -f fuzz/$name.dict ]] && options+=(-dict="fuzz/$name.dict")
     [[ $name == profile_reader ]] && options+=(-max_len=8192)
+    [[ $name == registry_file ]] && options+=(-max_len=1024)
     echo "== $harness: $seconds s"
     if ! "build/fuzz/fuzz/$harness" "${options[@]}" "$work" "fuzz/corpus/$name" >"build/fuzz/$name.log" 2>&1; then
         status=1

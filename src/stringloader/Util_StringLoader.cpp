@@ -239,8 +239,8 @@ void CUtilStringLoader::LoadStringTableForLanguage(const wchar_t* path, int lang
 namespace {
 
 constexpr const wchar_t* kSettingsKeyPath = L"SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
-constexpr std::uint32_t kReadAccess64BitView = 0x20119; // KEY_READ | KEY_WOW64_64KEY
-constexpr std::uint32_t kReadAccess = 0x20019;          // KEY_READ
+constexpr std::uint32_t kReadAccess64BitView = KEY_READ | KEY_WOW64_64KEY; // 0x20119
+constexpr std::uint32_t kReadAccess = KEY_READ;                            // 0x20019
 
 // Closes a file search when the scan ends, also when an allocation failure
 // passes through the scan: the search handle owns the directory listing.

@@ -1,22 +1,30 @@
 // The file search the directory scan relies on: which entries a "DIR\*.cfg"
 // search returns, in which order, and how it fails. Written against the Win32
-// names only, so it runs against the real calls on Windows too.
+// names only, so it runs against the real calls on Windows too; the last test
+// holds what only the Linux search promises.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_files.h"
 #include "win32_api.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace {
 
 using testsupport::TempDir;
+using Names = std::vector<std::wstring>;
 
 // The names a search returns, a directory's with "/" appended, and the error
 // code it ends with.
-std::pair<std::vector<std::wstring>, DWORD> Search(const std::wstring& pattern) {
-    std::vector<std::wstring> names;
+std::pair<Names, DWORD> Search(const std::wstring& pattern) {
+    Names names;
     WIN32_FIND_DATAW data;
     const HANDLE search = FindFirstFileW(pattern.c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) {
@@ -39,9 +47,8 @@ TEST(FileSearchTest, MatchesCaseInsensitivelyInUpperCaseOrdinalOrder) {
         testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("x.cfg"));
-    const std::vector<std::wstring> expected = {L".cfg",      L"1.cfg",   L"aab.cfg",   L"ab.cfg",  L"a_b.cfg",
-                                                L"b.CFG",     L"de.Cfg",  L"en.cfg",    L"EN2.CFG", L"x.cfg/",
-                                                L"zh-TW.cfg", L"zhA.cfg", L"zh_CN.cfg", L"_u.cfg"};
+    const Names expected = {L".cfg",   L"1.cfg",   L"aab.cfg", L"ab.cfg",    L"a_b.cfg", L"b.CFG",     L"de.Cfg",
+                            L"en.cfg", L"EN2.CFG", L"x.cfg/",  L"zh-TW.cfg", L"zhA.cfg", L"zh_CN.cfg", L"_u.cfg"};
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg"), std::make_pair(expected, DWORD{ERROR_NO_MORE_FILES}));
 }
 
@@ -49,8 +56,8 @@ TEST(FileSearchTest, SeparatorsLiteralNamesAndFailures) {
     TempDir dir;
     TempDir empty;
     testsupport::WriteBytes(dir.file("en.cfg"), "x");
-    const std::vector<std::wstring> en = {L"en.cfg"};
-    const std::pair<std::wstring, std::pair<std::vector<std::wstring>, DWORD>> rows[] = {
+    const Names en = {L"en.cfg"};
+    const std::pair<std::wstring, std::pair<Names, DWORD>> rows[] = {
         {dir.wpath() + L"\\\\*.cfg", {en, ERROR_NO_MORE_FILES}},
         {dir.wpath() + L"/*.cfg", {en, ERROR_NO_MORE_FILES}},
         {dir.wpath() + L"\\EN.CFG", {en, ERROR_NO_MORE_FILES}},
@@ -58,10 +65,37 @@ TEST(FileSearchTest, SeparatorsLiteralNamesAndFailures) {
         {empty.wpath() + L"\\*.cfg", {{}, ERROR_FILE_NOT_FOUND}},
         {dir.wpath() + L"\\nonexistent\\*.cfg", {{}, ERROR_PATH_NOT_FOUND}},
         {dir.wpath() + L"\\", {{}, ERROR_FILE_NOT_FOUND}},
+        {L"", {{}, ERROR_PATH_NOT_FOUND}},
     };
     for (const auto& [pattern, result] : rows) {
         EXPECT_EQ(Search(pattern), result) << testsupport::Narrow(pattern);
     }
 }
+
+#ifndef _WIN32
+// Long names only (no 8.3 short-name hits), names equal but for case in
+// case-sensitive order, names that are not UTF-8 kept byte-exact, links
+// reported as their targets, "\*" as the root, and handles that are not
+// searches refused.
+TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
+    TempDir dir;
+    for (const char* name :
+         {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "fr\xE9.cfg", "de.cfg", "DE.cfg"}) { // \xE9: Latin-1
+        testsupport::WriteBytes(dir.file(name), "x");
+    }
+    testsupport::MakeDirectory(dir.file("sub"));
+    ASSERT_EQ(symlink(dir.file("sub").c_str(), dir.file("link.cfg").c_str()), 0);
+    ASSERT_EQ(symlink("missing", dir.file("dangling.cfg").c_str()), 0);
+    const Names names = Search(dir.wpath() + L"\\*.cfg").first;
+    ASSERT_EQ(names, (Names{L"dangling.cfg", L"DE.cfg", L"de.cfg", L"fr\xDCE9.cfg", L"link.cfg/"})); // ties: 'D' < 'd'
+    EXPECT_EQ(testsupport::Narrow(dir.wpath() + L"/" + names[3]), dir.file("fr\xE9.cfg")); // the same bytes again
+    const Names root = Search(L"\\*").first;
+    EXPECT_NE(std::find(root.begin(), root.end(), L"tmp/"), root.end());
+    WIN32_FIND_DATAW data;
+    EXPECT_TRUE(FindFirstFileW(nullptr, &data) == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(!FindNextFileW(INVALID_HANDLE_VALUE, &data) && GetLastError() == ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+}
+#endif
 
 } // namespace

@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include "win32_api.h"
+#else
+#include <cstdio>
 #endif
 
 namespace testsupport {
@@ -72,11 +74,15 @@ SettingsRegistry& SettingsRegistry::Set(const wchar_t* name, std::uint32_t type,
 
 #else
 
+namespace {
+const std::string kRegistryHeader = "Windows Registry Editor Version 5.00\n";
+} // namespace
+
 SettingsRegistry::SettingsRegistry() {
     if (const char* previous = std::getenv("VELMORA_REGISTRY")) {
         m_previous = previous;
     }
-    WriteTextFile(m_dir.file("settings.reg"), L"Windows Registry Editor Version 5.00\r\n");
+    WriteBytes(m_dir.file("settings.reg"), kRegistryHeader);
     setenv("VELMORA_REGISTRY", m_dir.file("settings.reg").c_str(), 1);
 }
 
@@ -85,18 +91,20 @@ SettingsRegistry::~SettingsRegistry() {
 }
 
 SettingsRegistry& SettingsRegistry::Set(const wchar_t* name, std::uint32_t type, const std::string& bytes) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
     if (m_key.empty()) {
-        m_key = L"\r\n[HKEY_LOCAL_MACHINE\\" + std::wstring(kSettingsKeyPath) + L"]\r\n";
+        m_key = "[HKEY_LOCAL_MACHINE\\" + basekit::detail::EncodeUtf8(kSettingsKeyPath) + "]\n";
     }
     if (name != nullptr) {
-        m_key += L"\"" + std::wstring(name) + L"\"=hex(" + kDigits[type % 16] + L"):";
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%x", type);
+        m_key += "\"" + basekit::detail::EncodeUtf8(name) + "\"=hex(" + hex + "):";
         for (std::size_t i = 0; i < bytes.size(); ++i) {
-            m_key += std::wstring(i == 0 ? L"" : L",") + kDigits[(bytes[i] >> 4) & 0xF] + kDigits[bytes[i] & 0xF];
+            std::snprintf(hex, sizeof hex, "%s%02x", i == 0 ? "" : ",", static_cast<unsigned char>(bytes[i]));
+            m_key += hex;
         }
-        m_key += L"\r\n";
+        m_key += "\n";
     }
-    WriteTextFile(m_dir.file("settings.reg"), L"Windows Registry Editor Version 5.00\r\n" + m_key);
+    WriteBytes(m_dir.file("settings.reg"), kRegistryHeader + m_key);
     return *this;
 }
 

@@ -29,14 +29,13 @@ public:
     SettingsRegistry(const SettingsRegistry&) = delete;
     SettingsRegistry& operator=(const SettingsRegistry&) = delete;
 
-    // Stores `bytes` as value `name` of registry type `type` (REG_SZ 1,
-    // REG_EXPAND_SZ 2, REG_BINARY 3, REG_DWORD 4, REG_QWORD 11); a null name
-    // only creates the key.
+    // Stores `bytes` as value `name` of REG_* type `type`; a null name only
+    // creates the key.
     SettingsRegistry& Set(const wchar_t* name, std::uint32_t type, const std::string& bytes);
     SettingsRegistry& CreateKey() { return Set(nullptr, 0, ""); }
     // Text as UTF-16LE with its NUL (on Linux, characters of the Basic Multilingual Plane only).
     SettingsRegistry& SetString(const std::wstring& name, const std::wstring& text, std::uint32_t type = 1);
-    // Little-endian: four bytes, eight for REG_QWORD.
+    // Little-endian: four bytes, eight for REG_QWORD (11).
     SettingsRegistry& SetNumber(const std::wstring& name, std::uint64_t value, std::uint32_t type = 4);
     // The loader's two values; EUQDefaultLangID as a string has the wrong type.
     SettingsRegistry& SetHomeDir(const std::wstring& directory) { return SetString(L"HomeDir", directory); }
@@ -51,7 +50,7 @@ private:
 #else
     TempDir m_dir;
     std::optional<std::string> m_previous; // VELMORA_REGISTRY before this object
-    std::wstring m_key;                    // the key line and its value lines, once the key exists
+    std::string m_key;                     // the key line and its value lines, once the key exists
 #endif
 };
 

@@ -6,7 +6,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -21,15 +20,12 @@
 
 namespace {
 
-constexpr DWORD FILE_ATTRIBUTE_HIDDEN_FLAG = 0x2;
-constexpr unsigned long long kSecondsFrom1601To1970 = 11644473600ULL;
-
+// One listed name. The loader reads only the name; the attributes say
+// directory or not, and sizes and times stay zero.
 struct FoundEntry {
     std::wstring name;
-    std::u16string upperKey; // upper-cased UTF-16 units: the NTFS sort key
+    std::u16string sortKey; // upper-cased UTF-16 units: the NTFS order
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
-    unsigned long long size = 0;
-    unsigned long long lastWrite = 0; // FILETIME ticks
 };
 
 struct SearchHandle {
@@ -37,57 +33,28 @@ struct SearchHandle {
     std::size_t next = 0;
 };
 
-// Upper-case folding for name comparison: ASCII, Latin-1, Latin Extended-A,
-// Greek and Cyrillic basics. Names in string-table directories are locale codes,
-// so this covers far more than the loader needs while staying locale-independent.
+// Upper-case folding for names: ASCII, Latin-1, Latin Extended-A, Greek and
+// Cyrillic basics, as the file systems' own tables fold them, independent of
+// the process locale.
 wchar_t FoldUpper(wchar_t c) {
     const auto v = static_cast<unsigned long>(c);
-    if (v >= 'a' && v <= 'z') {
-        return static_cast<wchar_t>(v - 0x20);
-    }
     if (v < 0xE0) {
-        return c;
+        return basekit::detail::AsciiUpper(c);
     }
+    unsigned long upper = v;
     if (v <= 0xFE && v != 0xF7) {
-        return static_cast<wchar_t>(v - 0x20);
+        upper = v - 0x20;
+    } else if (v == 0xFF) {
+        upper = 0x178;
+    } else if ((v >= 0x100 && v <= 0x137 && (v & 1u) == 1u) || (v >= 0x139 && v <= 0x148 && (v & 1u) == 0u) ||
+               (v >= 0x14A && v <= 0x177 && (v & 1u) == 1u)) {
+        upper = v - 1; // Latin Extended-A: lower case follows upper case
+    } else if ((v >= 0x3B1 && v <= 0x3CB && v != 0x3C2) || (v >= 0x430 && v <= 0x44F)) {
+        upper = v - 0x20;
+    } else if (v >= 0x450 && v <= 0x45F) {
+        upper = v - 0x50;
     }
-    if (v == 0xFF) {
-        return static_cast<wchar_t>(0x178);
-    }
-    if (v >= 0x100 && v <= 0x137 && (v & 1u) == 1u) {
-        return static_cast<wchar_t>(v - 1);
-    }
-    if (v >= 0x139 && v <= 0x148 && (v & 1u) == 0u) {
-        return static_cast<wchar_t>(v - 1);
-    }
-    if (v >= 0x14A && v <= 0x177 && (v & 1u) == 1u) {
-        return static_cast<wchar_t>(v - 1);
-    }
-    if (v >= 0x3B1 && v <= 0x3CB && v != 0x3C2) {
-        return static_cast<wchar_t>(v - 0x20);
-    }
-    if (v >= 0x430 && v <= 0x44F) {
-        return static_cast<wchar_t>(v - 0x20);
-    }
-    if (v >= 0x450 && v <= 0x45F) {
-        return static_cast<wchar_t>(v - 0x50);
-    }
-    return c;
-}
-
-std::u16string UpperUtf16Key(const std::wstring& name) {
-    std::u16string key;
-    key.reserve(name.size());
-    for (const wchar_t c : name) {
-        const auto v = static_cast<unsigned long>(FoldUpper(c));
-        if (v > 0xFFFF) {
-            key += static_cast<char16_t>(0xD800 + ((v - 0x10000) >> 10));
-            key += static_cast<char16_t>(0xDC00 + ((v - 0x10000) & 0x3FF));
-        } else {
-            key += static_cast<char16_t>(v);
-        }
-    }
-    return key;
+    return static_cast<wchar_t>(upper);
 }
 
 // Windows wildcard match: '*' matches any run (dots included), '?' any one
@@ -116,43 +83,23 @@ bool MatchMask(const wchar_t* mask, const wchar_t* name) {
     return *mask == L'\0';
 }
 
-unsigned long long ToFileTime(const struct timespec& time) {
-    if (time.tv_sec < -static_cast<long long>(kSecondsFrom1601To1970)) {
-        return 0;
+// Directory or not, from the listing's d_type; only a symbolic link (reported
+// as its target, as Windows does) or a file system that leaves d_type unknown
+// costs a stat.
+DWORD Attributes(int directoryFd, const dirent& item) {
+    bool directory = item.d_type == DT_DIR;
+    if (item.d_type == DT_LNK || item.d_type == DT_UNKNOWN) {
+        struct stat info {};
+        directory = fstatat(directoryFd, item.d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
     }
-    return (static_cast<unsigned long long>(time.tv_sec + static_cast<long long>(kSecondsFrom1601To1970)) *
-            10000000ULL) +
-           static_cast<unsigned long long>(time.tv_nsec) / 100ULL;
-}
-
-void DescribeEntry(int directoryFd, const char* nativeName, FoundEntry& entry) {
-    struct stat info {};
-    // Follow links as Windows reports a link's target; a dangling link is
-    // still listed, with the link's own data.
-    if (fstatat(directoryFd, nativeName, &info, 0) != 0 &&
-        fstatat(directoryFd, nativeName, &info, AT_SYMLINK_NOFOLLOW) != 0) {
-        return;
-    }
-    entry.attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-    if (nativeName[0] == '.') {
-        entry.attributes |= FILE_ATTRIBUTE_HIDDEN_FLAG;
-    }
-    entry.size = S_ISDIR(info.st_mode) ? 0 : static_cast<unsigned long long>(info.st_size);
-    entry.lastWrite = ToFileTime(info.st_mtim);
+    return directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
 void FillFindData(const FoundEntry& entry, WIN32_FIND_DATAW* data) {
     std::memset(data, 0, sizeof *data);
     data->dwFileAttributes = entry.attributes;
-    data->ftLastWriteTime.dwLowDateTime = static_cast<DWORD>(entry.lastWrite & 0xFFFFFFFFu);
-    data->ftLastWriteTime.dwHighDateTime = static_cast<DWORD>(entry.lastWrite >> 32);
-    data->ftCreationTime = data->ftLastWriteTime;
-    data->ftLastAccessTime = data->ftLastWriteTime;
-    data->nFileSizeHigh = static_cast<DWORD>(entry.size >> 32);
-    data->nFileSizeLow = static_cast<DWORD>(entry.size & 0xFFFFFFFFu);
     const std::size_t length = std::min<std::size_t>(entry.name.size(), MAX_PATH - 1);
     std::copy_n(entry.name.c_str(), length, data->cFileName);
-    data->cFileName[length] = L'\0';
 }
 
 DWORD ErrorFromOpenDir(int error) {
@@ -176,28 +123,26 @@ bool SortsBefore(const FoundEntry& a, const FoundEntry& b) {
     if (aDot != bDot) {
         return aDot;
     }
-    if (a.upperKey != b.upperKey) {
-        return a.upperKey < b.upperKey;
-    }
-    return a.name < b.name;
+    return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
 }
 
 // Lists `directory` (native path) and keeps the names that match `mask`.
 DWORD CollectMatches(const std::string& directory, const std::wstring& mask, std::vector<FoundEntry>& matches) {
-    DIR* listing = opendir(directory.c_str());
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(directory.c_str()), closedir);
     if (listing == nullptr) {
         return ErrorFromOpenDir(errno);
     }
-    std::unique_ptr<DIR, int (*)(DIR*)> closer(listing, closedir);
-    const int directoryFd = dirfd(listing);
-    while (const dirent* item = readdir(listing)) {
+    while (const dirent* item = readdir(listing.get())) {
         FoundEntry entry;
         entry.name = basekit::detail::FileNameToWide(item->d_name);
         if (!MatchMask(mask.c_str(), entry.name.c_str())) {
             continue;
         }
-        entry.upperKey = UpperUtf16Key(entry.name);
-        DescribeEntry(directoryFd, item->d_name, entry);
+        for (const wchar_t c : entry.name) {
+            basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(FoldUpper(c)),
+                                              [&entry](char16_t unit) { entry.sortKey += unit; });
+        }
+        entry.attributes = Attributes(dirfd(listing.get()), *item);
         matches.push_back(std::move(entry));
     }
     std::sort(matches.begin(), matches.end(), SortsBefore);
@@ -225,11 +170,9 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW findData) {
         directory = L"/"; // "\*.cfg": the root
     }
     const std::wstring mask = separator == std::wstring::npos ? text : text.substr(separator + 1);
-    const std::string nativeDirectory = basekit::detail::WidePathToNative(directory.c_str());
-
     try {
         auto search = std::make_unique<SearchHandle>();
-        const DWORD error = CollectMatches(nativeDirectory, mask, search->entries);
+        const DWORD error = CollectMatches(basekit::detail::WidePathToNative(directory.c_str()), mask, search->entries);
         if (error != ERROR_SUCCESS) {
             return FailSearch(error);
         }

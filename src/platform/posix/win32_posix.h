@@ -11,14 +11,10 @@
 
 using BOOL = int;
 using DWORD = std::uint32_t;
-using LONG = std::int32_t;
-using LSTATUS = LONG;
 using HANDLE = void*;
 using HKEY = HKEY__*;
-using WCHAR = wchar_t;
 using LPCWSTR = const wchar_t*;
 using LPWSTR = wchar_t*;
-using REGSAM = DWORD;
 
 #ifndef TRUE
 #define TRUE 1
@@ -43,18 +39,13 @@ constexpr DWORD ERROR_NO_MORE_FILES = 18;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_INVALID_NAME = 123;
 constexpr DWORD ERROR_BAD_PATHNAME = 161;
-constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_BADDB = 1009;
 constexpr DWORD ERROR_UNSUPPORTED_TYPE = 1630;
 
-constexpr DWORD KEY_QUERY_VALUE = 0x0001;
-constexpr DWORD KEY_ENUMERATE_SUB_KEYS = 0x0008;
-constexpr DWORD KEY_NOTIFY = 0x0010;
 constexpr DWORD KEY_WOW64_64KEY = 0x0100;
 constexpr DWORD KEY_WOW64_32KEY = 0x0200;
-constexpr DWORD KEY_READ = 0x20019;
+constexpr DWORD KEY_READ = 0x20019; // STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY
 
-constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_SZ = 1;
 constexpr DWORD REG_EXPAND_SZ = 2;
 constexpr DWORD REG_BINARY = 3;
@@ -79,8 +70,8 @@ struct WIN32_FIND_DATAW {
     DWORD nFileSizeLow;
     DWORD dwReserved0;
     DWORD dwReserved1;
-    WCHAR cFileName[MAX_PATH];
-    WCHAR cAlternateFileName[14];
+    wchar_t cFileName[MAX_PATH];
+    wchar_t cAlternateFileName[14];
 };
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
