@@ -389,53 +389,34 @@ bool CUtilStringLoader::GetDefaultLangIDFromRegistry() {
 
 namespace {
 
-// The cursor of GetNextToken: the current token's first index and length.
-struct TokenPosition {
-    std::size_t start;
-    std::size_t length;
-};
-
 bool IsBlank(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
-// Finds the item of the ";"-separated `list` after `position`: the text
-// between two ';' less the blanks at its ends (blanks inside it belong to it).
-// Stretches that are empty or all blanks are no items.
-bool GetNextToken(std::wstring_view list, TokenPosition* position) {
-    std::size_t begin = position->start + position->length;
-    while (begin < list.size()) {
-        const wchar_t* const semicolon = std::wmemchr(list.data() + begin, L';', list.size() - begin);
-        const std::size_t end = semicolon != nullptr ? static_cast<std::size_t>(semicolon - list.data()) : list.size();
-        std::size_t first = begin, last = end;
-        while (first < last && IsBlank(list[first])) {
-            ++first;
-        }
-        while (last > first && IsBlank(list[last - 1])) {
-            --last;
-        }
-        if (first < last) {
-            *position = TokenPosition{first, last - first};
-            return true;
-        }
-        begin = end + 1;
-    }
-    return false;
-}
-
-// True when `text` equals one item of `list`. Items are never empty, so the
-// empty text is in no list.
+// True when `text` equals one item of the ";"-separated `list`: the text
+// between two ';' less the blanks at its ends (blanks inside an item belong to
+// it). An all-blank stretch is no item, so the empty text is in no list.
 bool IsTokenInList(std::wstring_view list, std::wstring_view text) {
     if (text.empty()) {
         return false;
     }
-    TokenPosition position{0, 0};
-    while (GetNextToken(list, &position)) {
-        if (list.substr(position.start, position.length) == text) {
+    for (;;) {
+        const std::size_t end = list.find(L';'); // wmemchr
+        std::wstring_view item = list.substr(0, end);
+        while (!item.empty() && IsBlank(item.front())) {
+            item.remove_prefix(1);
+        }
+        while (!item.empty() && IsBlank(item.back())) {
+            item.remove_suffix(1);
+        }
+        if (item == text) {
             return true;
         }
+        if (end == std::wstring_view::npos) {
+            return false;
+        }
+        list.remove_prefix(end + 1);
     }
-    return false;
 }
 
 } // namespace

@@ -88,19 +88,27 @@ char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
 }
 
 // UTF-8 to wide text. A malformed sequence becomes U+FFFD for its first byte,
-// or, when `strict`, stops the decoding with false.
+// or, when `strict`, stops the decoding with false. The text never has more
+// characters than the bytes (four bytes make at most two UTF-16 units), so it
+// is written into place and cut to size at the end.
 bool Utf8ToWide(std::string_view bytes, bool strict, std::wstring& out) {
-    out.clear();
-    out.reserve(bytes.size());
+    out.resize(bytes.size());
+    std::size_t used = 0;
     for (std::size_t i = 0; i < bytes.size();) {
-        char32_t cp = 0;
-        const std::size_t length = NextUtf8(bytes, i, &cp);
+        char32_t cp = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = cp < 0x80 ? 1 : NextUtf8(bytes, i, &cp);
         if (length == 0 && strict) {
             return false;
         }
-        AppendWide(out, length == 0 ? kReplacementChar : cp);
+        cp = length == 0 ? kReplacementChar : cp;
+        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+            ForEachUtf16Unit(cp, [&](char16_t unit) { out[used++] = static_cast<wchar_t>(unit); });
+        } else {
+            out[used++] = static_cast<wchar_t>(cp);
+        }
         i += length == 0 ? 1 : length;
     }
+    out.resize(used);
     return true;
 }
 
@@ -138,22 +146,23 @@ std::wstring DecodeUtf8(std::string_view bytes) {
 }
 
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
-    std::wstring out;
-    out.reserve(bytes.size() / 2);
     const auto unitAt = [&](std::size_t k) -> char32_t {
         const auto b0 = static_cast<unsigned char>(bytes[2 * k]), b1 = static_cast<unsigned char>(bytes[2 * k + 1]);
         return bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0;
     };
     const std::size_t units = bytes.size() / 2; // an odd trailing byte is dropped
+    std::wstring out(units, L'\0');
+    std::size_t used = 0;
     for (std::size_t k = 0; k < units; ++k) {
         const char32_t unit = unitAt(k);
         // Where wchar_t holds code points, a pair becomes one; a lone surrogate stays.
         if (sizeof(wchar_t) == 4 && IsHighSurrogate(unit) && k + 1 < units && IsLowSurrogate(unitAt(k + 1))) {
-            out += static_cast<wchar_t>(JoinSurrogates(unit, unitAt(++k)));
+            out[used++] = static_cast<wchar_t>(JoinSurrogates(unit, unitAt(++k)));
         } else {
-            out += static_cast<wchar_t>(unit);
+            out[used++] = static_cast<wchar_t>(unit);
         }
     }
+    out.resize(used);
     return out;
 }
 
