@@ -1,6 +1,7 @@
 // Reading one string-table file into a language's table: placeholders for
 // missing keys, nothing for empty values, first text kept on a merge, the
-// 1,023-character cut, the swapped IDs of rows 4 and 5, and the trace records.
+// 1,023-character cut, the swapped IDs of rows 4 and 5, the trace records, and
+// one read of the file per load.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "support/loader_access.h"
 #include "support/test_files.h"
 #include "support/trace_capture.h"
+#include "tracekit.h"
 
 namespace {
 
@@ -108,6 +110,45 @@ TEST(StringTableReaderTest, AllEmptyValuesLeaveAnEmptyLoadedTable) {
     ASSERT_NE(loader.Table(0x0c), nullptr);
     EXPECT_TRUE(loader.Table(0x0c)->empty());
     EXPECT_EQ(trace.records().size(), 2u); // entry and exit only
+}
+
+// A sink that rewrites the table at the first string record of a load: that
+// load keeps reading the file as it was when it began (on Linux; Windows reads
+// each key afresh), and the next load sees the new file whole.
+TEST(StringTableReaderTest, EachLoadReadsTheFileAtOneInstant) {
+    TempDir dir;
+    const auto table = [](const wchar_t* tag) {
+        std::wstring text = L"[Strings]\n";
+        for (const auto& row : LoaderAccess::s_IDStringMapping) {
+            text += std::wstring(row.keyName) + L"=" + tag + std::to_wstring(row.stringID) + L"\n";
+        }
+        return text;
+    };
+    testsupport::WriteTextFile(dir.file("de.cfg"), table(L"old"));
+    struct Rewrite {
+        std::string path;
+        std::wstring text;
+    } rewrite{dir.file("de.cfg"), table(L"new")};
+    tracekit::SetTraceSink(
+        [](const tracekit::TraceRecord& record, void* context) {
+            auto* pending = static_cast<Rewrite*>(context);
+            if (record.level == 0x102 && !pending->path.empty()) {
+                testsupport::WriteTextFile(pending->path, pending->text);
+                pending->path.clear();
+            }
+        },
+        &rewrite);
+    LoaderAccess first, second;
+    first.LoadStringTableForLanguage(dir.wfile("de.cfg").c_str(), 7);
+    second.LoadStringTableForLanguage(dir.wfile("de.cfg").c_str(), 7);
+    tracekit::SetTraceSink(nullptr, nullptr);
+    for (const auto& row : LoaderAccess::s_IDStringMapping) {
+        const std::wstring id = std::to_wstring(row.stringID);
+#ifndef _WIN32
+        EXPECT_EQ(first.LoadStringW(7, row.stringID, false).str(), L"old" + id);
+#endif
+        EXPECT_EQ(second.LoadStringW(7, row.stringID, false).str(), L"new" + id);
+    }
 }
 
 } // namespace
