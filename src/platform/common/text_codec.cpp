@@ -52,13 +52,16 @@ std::size_t NextUtf8(std::string_view bytes, std::size_t i, char32_t* cp) {
     return length;
 }
 
-// Appends one code point; where wchar_t is 16-bit, one above U+FFFF becomes a pair.
-void AppendWide(std::wstring& out, char32_t cp) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        ForEachUtf16Unit(cp, [&out](char16_t unit) { out += static_cast<wchar_t>(unit); });
-    } else {
-        out += static_cast<wchar_t>(cp);
+// Writes one code point at `at` and returns the units written: two (a pair)
+// for one above U+FFFF where wchar_t is 16-bit, else one.
+std::size_t PutWide(wchar_t* at, char32_t cp) {
+    std::size_t units = 0;
+    if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+        ForEachUtf16Unit(cp, [&](char16_t unit) { at[units++] = static_cast<wchar_t>(unit); });
+        return units;
     }
+    *at = static_cast<wchar_t>(cp);
+    return 1;
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
@@ -88,10 +91,11 @@ char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
 }
 
 // UTF-8 to wide text. A malformed sequence becomes U+FFFD for its first byte,
-// or, when `strict`, stops the decoding with false. The text never has more
-// characters than the bytes (four bytes make at most two UTF-16 units), so it
-// is written into place and cut to size at the end.
-bool Utf8ToWide(std::string_view bytes, bool strict, std::wstring& out) {
+// or `escape` + that byte when `escape` is set, or, when `strict`, stops the
+// decoding with false. The text never has more characters than the bytes
+// (four bytes make at most two UTF-16 units), so it is written into place and
+// cut to size at the end.
+bool Utf8ToWide(std::string_view bytes, bool strict, std::wstring& out, char32_t escape = 0) {
     out.resize(bytes.size());
     std::size_t used = 0;
     for (std::size_t i = 0; i < bytes.size();) {
@@ -100,12 +104,8 @@ bool Utf8ToWide(std::string_view bytes, bool strict, std::wstring& out) {
         if (length == 0 && strict) {
             return false;
         }
-        cp = length == 0 ? kReplacementChar : cp;
-        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
-            ForEachUtf16Unit(cp, [&](char16_t unit) { out[used++] = static_cast<wchar_t>(unit); });
-        } else {
-            out[used++] = static_cast<wchar_t>(cp);
-        }
+        const char32_t bad = escape != 0 ? escape + static_cast<unsigned char>(bytes[i]) : kReplacementChar;
+        used += PutWide(&out[used], length == 0 ? bad : cp);
         i += length == 0 ? 1 : length;
     }
     out.resize(used);
@@ -115,13 +115,8 @@ bool Utf8ToWide(std::string_view bytes, bool strict, std::wstring& out) {
 } // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
-    char32_t cp = 0;
-    for (std::size_t i = 0, length = 0; i < bytes.size(); i += length) {
-        if ((length = NextUtf8(bytes, i, &cp)) == 0) {
-            return false;
-        }
-    }
-    return true;
+    std::wstring decoded;
+    return Utf8ToWide(bytes, true, decoded);
 }
 
 std::wstring DecodeCp1252(std::string_view bytes) {
@@ -199,13 +194,7 @@ std::string EncodeUtf8(std::wstring_view text) {
 
 std::wstring FileNameToWide(std::string_view bytes) {
     std::wstring out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size();) {
-        char32_t cp = 0;
-        const std::size_t length = NextUtf8(bytes, i, &cp);
-        AppendWide(out, length == 0 ? kEscapeBase + static_cast<unsigned char>(bytes[i]) : cp);
-        i += length == 0 ? 1 : length;
-    }
+    Utf8ToWide(bytes, false, out, kEscapeBase);
     return out;
 }
 

@@ -16,6 +16,8 @@ namespace {
 // width such as "%2000000000d" must not take the process's memory.
 constexpr std::size_t kMaxFormattedChars = std::size_t{1} << 20;
 
+// The format with "%s"/"%S" as "%ls" and "%c" as "%lc" ("%hs" stays narrow),
+// and anything that is not a conversion we know with its '%' doubled.
 std::wstring PortableFormat(const wchar_t* format) {
     std::wstring out;
     for (const wchar_t* p = format; *p != L'\0';) {
@@ -26,30 +28,21 @@ std::wstring PortableFormat(const wchar_t* format) {
         const wchar_t* const start = p++;
         p += std::wcsspn(p, L"-+ #0");
         p += std::wcsspn(p, L"*0123456789");
-        if (*p == L'.') {
-            p += 1 + std::wcsspn(p + 1, L"*0123456789");
-        }
-        const wchar_t* const length = p;
-        p += std::wcsspn(p, L"hljzt");
-        const std::wstring head(start, length), modifier(length, p);
-        const bool knownLength = modifier.empty() || modifier == L"h" || modifier == L"hh" || modifier == L"l" ||
-                                 modifier == L"ll" || modifier == L"z" || modifier == L"j" || modifier == L"t";
-        const wchar_t letter = *p;
-        if (knownLength && (letter == L's' || letter == L'S')) {
-            out += head + (modifier == L"h" ? L"hs" : L"ls");
-        } else if (knownLength && letter == L'c') {
-            out += head + L"lc";
-        } else if (knownLength && letter != L'\0' && std::wcschr(L"diuxXo", letter) != nullptr) {
-            out += head + modifier + letter;
-        } else if (knownLength && letter == L'p') {
-            out += head + L"p";
-        } else if (knownLength && letter == L'%') {
-            out += L"%%";
-        } else { // not a conversion: the text up to here, the '%' escaped
-            out += L"%" + std::wstring(start, p);
+        p += *p == L'.' ? 1 + std::wcsspn(p + 1, L"*0123456789") : 0;
+        const std::wstring head(start, p);
+        const std::size_t lengthChars = std::wcsspn(p, L"hljzt");
+        const std::wstring length(p, lengthChars <= 2 ? lengthChars : 0);
+        const wchar_t letter = p[length.size()];
+        if (lengthChars > 2 || letter == L'\0' || std::wcschr(L"sScdiuxXop%", letter) == nullptr) {
+            out += L"%" + std::wstring(start, p); // not a conversion: literal text, the '%' escaped
             continue;
         }
-        ++p;
+        p += length.size() + 1;
+        if (letter == L's' || letter == L'S' || letter == L'c') {
+            out += head + (letter == L'c' ? L"lc" : length == L"h" ? L"hs" : L"ls");
+        } else {
+            out += letter == L'%' ? L"%%" : head + (letter == L'p' ? L"" : length) + letter;
+        }
     }
     return out;
 }
@@ -57,10 +50,7 @@ std::wstring PortableFormat(const wchar_t* format) {
 } // namespace
 
 void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args) {
-    if (format == nullptr) {
-        return;
-    }
-    const std::wstring portable = PortableFormat(format);
+    const std::wstring portable = format != nullptr ? PortableFormat(format) : L"";
     std::vector<wchar_t> buffer(256);
     for (;;) {
         va_list work;
