@@ -36,8 +36,8 @@ struct NameRow {
 };
 const NameRow kCodes[] = {{L"en", 0x0009, L"en"},       {L"EN", 0x0009, L"en"},       {L"vi", 0x002a, L"vi"},
                           {L"EN_uS", 0x0409, L"en_us"}, {L"zh_tw", 0x0404, L"zh_tw"}, {L"zh_cn", 0x0804, L"zh_cn"},
-                          {L"en_gb", 0x0809, L"en_gb"}, {L"fr_ca", 0x0c0c, L"fr_ca"}, {L"pt_br", 0x0416, L"pt_br"},
-                          {L"es_es", 0x040a, L"es_es"}};
+                          {L"ZH_TW", 0x0404, L"zh_tw"}, {L"en_gb", 0x0809, L"en_gb"}, {L"fr_ca", 0x0c0c, L"fr_ca"},
+                          {L"pt_br", 0x0416, L"pt_br"}, {L"es_es", 0x040a, L"es_es"}};
 const NameRow kRules[] = {{L"ca_ca", 0x0c03, L"ca"},  {L"zh-tw", 0x0404, L"zh_tw"}, {L"en_tw", 0x0409, L"en_us"},
                           {L"en_ca", 0x0c09, L"en"},  {L"en_au", 0x0009, L"en"},    {L"en_\u0175s", 0x0009, L"en"},
                           {L"en_usa", 0x0009, L"en"}, {L"zh_tw_x", 0x0004, L"zh"},  {L"en\U0001F600us", 0x0009, L"en"}};

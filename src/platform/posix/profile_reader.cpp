@@ -213,8 +213,5 @@ DWORD ProfileFile::GetString(LPCWSTR section, LPCWSTR key, LPCWSTR defaultText, 
 
 DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultText, LPWSTR buffer, DWORD size,
                                LPCWSTR fileName) {
-    if (buffer == nullptr || size == 0) {
-        return 0; // nothing to fill: the file is not read
-    }
     return basekit::detail::ProfileFile(fileName).GetString(section, key, defaultText, buffer, size);
 }
