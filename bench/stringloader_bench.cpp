@@ -26,7 +26,6 @@
 
 #include "Util_StringLoader.h"
 #include "platform/common/text_codec.h"
-#include "platform/posix/profile_reader.h"
 #include "table_generator.h"
 #include "tracekit.h"
 
@@ -53,14 +52,8 @@ std::wstring Widen(const std::string& text) {
 
 // --- Loading ------------------------------------------------------------------
 
-// Exposes the parse cache's counter, to show that every load really parses.
-std::size_t Parses() {
-    return basekit::detail::ProfileCacheStatsForTesting().parses;
-}
-
 void LoadOurs(benchmark::State& state, const std::wstring& directory) {
     std::size_t languages = 0;
-    const std::size_t parsesBefore = Parses();
     for (auto _ : state) {
         CUtilStringLoader loader;
         loader.LoadAllLanguageStringTable(directory.c_str());
@@ -70,8 +63,6 @@ void LoadOurs(benchmark::State& state, const std::wstring& directory) {
         benchmark::DoNotOptimize(loader);
     }
     state.counters["languages"] = static_cast<double>(languages);
-    state.counters["parses_per_load"] =
-        static_cast<double>(Parses() - parsesBefore) / static_cast<double>(state.iterations());
 }
 
 void BM_Load_Ours(benchmark::State& state) {
@@ -153,36 +144,6 @@ void BM_Load_Limit(benchmark::State& state) {
     state.counters["pairs"] = static_cast<double>(pairCount);
 }
 
-// The limit plus what the reader's freshness rule adds and no implementation
-// can skip: one stat() of the path for each of the 24 keys of every file.
-void BM_Load_LimitWithStats(benchmark::State& state) {
-    std::size_t pairCount = 0;
-    std::string bytes;
-    std::vector<std::size_t> pairs;
-    for (auto _ : state) {
-        pairCount = 0;
-        for (const std::string& path : ListTables(TheFixture().mixedDir)) {
-            struct stat st {};
-            for (int key = 0; key < 24; ++key) {
-                stat(path.c_str(), &st);
-            }
-            benchmark::DoNotOptimize(st);
-            if (!ReadFile(path, bytes)) {
-                continue;
-            }
-            pairs.clear();
-            if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-                pairCount +=
-                    SplitPairs(reinterpret_cast<const char16_t*>(bytes.data() + 2), (bytes.size() - 2) / 2, pairs);
-            } else {
-                pairCount += SplitPairs(bytes.data(), bytes.size(), pairs);
-            }
-            benchmark::DoNotOptimize(pairs.data());
-        }
-    }
-    state.counters["pairs"] = static_cast<double>(pairCount);
-}
-
 // Reaches the loader's string-name table.
 class KeyTable : public CUtilStringLoader {
 public:
@@ -202,8 +163,8 @@ std::wstring FromUtf16(const UChar* text) {
     std::wstring out;
     for (; *text != 0; ++text) {
         const auto unit = static_cast<char32_t>(*text);
-        if (unit >= 0xD800 && unit <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
-            out += static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(text[1]) - 0xDC00));
+        if (basekit::detail::IsHighSurrogate(unit) && basekit::detail::IsLowSurrogate(text[1])) {
+            out += static_cast<wchar_t>(basekit::detail::JoinSurrogates(unit, text[1]));
             ++text;
         } else {
             out += static_cast<wchar_t>(unit);
@@ -252,66 +213,6 @@ void BM_Load_SimpleIni(benchmark::State& state) {
         benchmark::DoNotOptimize(store);
     }
     state.counters["languages"] = static_cast<double>(languages);
-}
-
-// Every file's bytes, read once, for the benchmarks that work in memory.
-std::vector<std::string> TableBytes(std::size_t* bytesInAll) {
-    std::vector<std::string> files;
-    *bytesInAll = 0;
-    for (const std::string& path : ListTables(TheFixture().mixedDir)) {
-        files.emplace_back();
-        ReadFile(path, files.back());
-        *bytesInAll += files.back().size();
-    }
-    return files;
-}
-
-// Decoding alone: every file's bytes, already in memory, to wide text, as the
-// profile reader does once per file before parsing.
-void BM_DecodeTables(benchmark::State& state) {
-    std::size_t bytesInAll = 0;
-    const std::vector<std::string> files = TableBytes(&bytesInAll);
-    for (auto _ : state) {
-        for (const std::string& bytes : files) {
-            std::wstring text = basekit::detail::DecodeTextFile(bytes);
-            benchmark::DoNotOptimize(text.data());
-        }
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesInAll));
-}
-
-// The reader's whole per-file step in memory: decode, split into lines and
-// pairs, and index the names.
-void BM_ParseTables(benchmark::State& state) {
-    std::size_t bytesInAll = 0;
-    const std::vector<std::string> files = TableBytes(&bytesInAll);
-    for (auto _ : state) {
-        for (const std::string& bytes : files) {
-            const auto document = basekit::detail::ProfileDocument::FromBytes(bytes);
-            benchmark::DoNotOptimize(&document);
-        }
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesInAll));
-}
-
-// What the limit pays for the same step: the split of every file's bytes into
-// key and value positions.
-void BM_SplitTables(benchmark::State& state) {
-    std::size_t bytesInAll = 0;
-    const std::vector<std::string> files = TableBytes(&bytesInAll);
-    std::vector<std::size_t> pairs;
-    for (auto _ : state) {
-        for (const std::string& bytes : files) {
-            pairs.clear();
-            if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-                SplitPairs(reinterpret_cast<const char16_t*>(bytes.data() + 2), (bytes.size() - 2) / 2, pairs);
-            } else {
-                SplitPairs(bytes.data(), bytes.size(), pairs);
-            }
-            benchmark::DoNotOptimize(pairs.data());
-        }
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesInAll));
 }
 
 // --- Lookups --------------------------------------------------------------------
@@ -370,24 +271,6 @@ void LookupFloor(benchmark::State& state, int answeringTable) {
     }
 }
 
-// The floors again with the ordered lookups that establish the fallback: the
-// miss on the requested table (and, for English, on the neutral table).
-void LookupStepsFloor(benchmark::State& state, std::vector<int> misses, int answeringTable) {
-    const Store& store = Floor();
-    for (auto _ : state) {
-        bool found = false;
-        for (int& miss : misses) {
-            benchmark::DoNotOptimize(miss);
-            found = found || store.find(miss) != store.end();
-        }
-        benchmark::DoNotOptimize(found);
-        benchmark::DoNotOptimize(answeringTable);
-        const auto table = store.find(answeringTable);
-        std::wstring text = table->second.find(kSpamFolder)->second;
-        benchmark::DoNotOptimize(text);
-    }
-}
-
 // 0x0804 is loaded; 0x0c04 is not, but its neutral table 4 is; 0x0426 has no
 // table of its primary language, so English (9) answers.
 void BM_LoadStringW_Exact(benchmark::State& state) {
@@ -401,12 +284,6 @@ void BM_LoadStringW_Neutral(benchmark::State& state) {
 }
 void BM_LoadStringW_NeutralFloor(benchmark::State& state) {
     LookupFloor(state, 0x0004);
-}
-void BM_LoadStringW_NeutralStepsFloor(benchmark::State& state) {
-    LookupStepsFloor(state, {0x0c04}, 0x0004);
-}
-void BM_LoadStringW_EnglishStepsFloor(benchmark::State& state) {
-    LookupStepsFloor(state, {0x0426, 0x0026}, 0x0009);
 }
 void BM_LoadStringW_English(benchmark::State& state) {
     LookupOurs(state, 0x0426, 0x0009);
@@ -564,19 +441,13 @@ void BM_TraceLog_NoListener(benchmark::State& state) {
 BENCHMARK(BM_Load_Ours)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_OursUtf8)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_Limit)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Load_LimitWithStats)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_SimpleIni)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DecodeTables)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ParseTables)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_SplitTables)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadStringW_Exact);
 BENCHMARK(BM_LoadStringW_ExactFloor);
 BENCHMARK(BM_LoadStringW_Neutral);
 BENCHMARK(BM_LoadStringW_NeutralFloor);
-BENCHMARK(BM_LoadStringW_NeutralStepsFloor);
 BENCHMARK(BM_LoadStringW_English);
 BENCHMARK(BM_LoadStringW_EnglishFloor);
-BENCHMARK(BM_LoadStringW_EnglishStepsFloor);
 BENCHMARK(BM_GetStringLangIDEx);
 BENCHMARK(BM_GetStringLangIDEx_Floor);
 BENCHMARK(BM_MatchMostAppropriateLangID_Miss);

@@ -241,17 +241,10 @@ std::u32string TextFor(const std::string& code, const Script& script, int string
 }
 
 void AppendUtf16Le(std::string& out, char32_t cp) {
-    const auto unit = [&out](std::uint32_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
-    };
-    if (cp >= 0x10000) {
-        cp -= 0x10000;
-        unit(0xD800 + (cp >> 10));
-        unit(0xDC00 + (cp & 0x3FF));
-    } else {
-        unit(cp);
-    }
+    basekit::detail::ForEachUtf16Unit(cp, [&out](char16_t unit) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>(unit >> 8);
+    });
 }
 
 enum class Encoding { Utf16Le, Utf8Bom, Utf8 };

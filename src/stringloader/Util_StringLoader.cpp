@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <cwchar>
 #include <string>
+#include <string_view>
 
 #include "platform/common/module_handle.h"
+#include "platform/common/text_codec.h"
 #include "tracekit.h"
 #include "win32_api.h"
 
@@ -120,6 +122,17 @@ namespace {
 // it; `loaded` tells whether any neutral table of `primary` is loaded.
 const WideString* FindNeutralText(const CUtilStringLoader::StringTableMap& tables, int primary, int stringID,
                                   bool* loaded) {
+    // The usual store: every ID within 0..0xFFFF, so `primary` itself is the
+    // only neutral ID of its language, and one find answers.
+    if (tables.empty() || (tables.begin()->first >= 0 && tables.rbegin()->first <= 0xFFFF)) {
+        const auto table = tables.find(primary);
+        *loaded = table != tables.end();
+        if (!*loaded) {
+            return nullptr;
+        }
+        const auto entry = table->second.find(stringID);
+        return entry != table->second.end() ? &entry->second : nullptr;
+    }
     const WideString* text = nullptr;
     *loaded = false;
     ForEachNeutralOf(tables, primary, [&](const auto& language) {
@@ -200,11 +213,17 @@ const CUtilStringLoader::ID2STRINGMAPPING CUtilStringLoader::s_IDStringMapping[2
     {L"IDS_SD_ARCHIVE_MAILBOX", 23},
 };
 
+// The 24 reads of one file go through one basekit::detail::ProfileFile (see
+// win32_api.h). On Linux it reads and splits the file once, when it is made,
+// so every key comes from the file as it was at that instant: a file rewritten
+// during the load (by a trace sink, say) is seen whole at the next load. On
+// Windows each read is one real GetPrivateProfileStringW call.
 void CUtilStringLoader::LoadStringTableForLanguage(const wchar_t* path, int languageID) {
     UL_TRACE(kTraceEnter, L"CUtilStringLoader::LoadAllLanguageStringTable, ini path: %s, LANDID: %d", path, languageID);
 
     // From here on the language counts as loaded, whatever the file holds.
     StringTable& table = m_stringTables.emplace(languageID, StringTable()).first->second;
+    const basekit::detail::ProfileFile file(path);
 
     // Missing keys are stored as "Cannot load string:<key>" so that a gap in a
     // translation shows in the UI instead of silently falling back. The text is
@@ -218,8 +237,7 @@ void CUtilStringLoader::LoadStringTableForLanguage(const wchar_t* path, int lang
         defaultText.resize(prefixChars);
         defaultText += row.keyName;
         buffer[0] = L'\0';
-        const DWORD length =
-            GetPrivateProfileStringW(L"Strings", row.keyName, defaultText.c_str(), buffer, kBufferChars, path);
+        const DWORD length = file.GetString(L"Strings", row.keyName, defaultText.c_str(), buffer, kBufferChars);
         if (length == 0) {
             continue; // an empty value: no text in this language, lookups fall back
         }
@@ -371,124 +389,34 @@ bool CUtilStringLoader::GetDefaultLangIDFromRegistry() {
 
 namespace {
 
-// The cursor of GetNextToken: the current token's first index and length.
-struct TokenPosition {
-    unsigned long long start;
-    unsigned long long length;
-};
-
-// A character set of GetNextToken, given as one or two NUL-terminated strings
-// (either may be null). Sets are tiny and nearly always ASCII, so membership of
-// an ASCII character is one bit test; only a set that holds other characters
-// is searched for them.
-class CharSet {
-public:
-    explicit CharSet(const wchar_t* chars, const wchar_t* moreChars = nullptr) : m_chars{chars, moreChars} {
-        for (const wchar_t* set : m_chars) {
-            for (const wchar_t* c = set; c != nullptr && *c != L'\0'; ++c) {
-                const auto value = static_cast<unsigned long>(*c);
-                if (value < 128) {
-                    m_ascii[value >> 6] |= std::uint64_t{1} << (value & 63);
-                } else {
-                    m_hasOthers = true;
-                }
-            }
-        }
-    }
-    bool Contains(wchar_t c) const {
-        const auto value = static_cast<unsigned long>(c);
-        if (value < 128) {
-            return ((m_ascii[value >> 6] >> (value & 63)) & 1) != 0;
-        }
-        if (!m_hasOthers) {
-            return false;
-        }
-        for (const wchar_t* set : m_chars) {
-            if (set != nullptr && std::wcschr(set, c) != nullptr) {
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    const wchar_t* m_chars[2];
-    std::uint64_t m_ascii[2] = {0, 0}; // NUL never belongs: its bit stays clear
-    bool m_hasOthers = false;
-};
-
-// The sets GetNextToken works with: the delimiters, the blanks (null for none)
-// and the stop set, both together.
-struct TokenSets {
-    TokenSets(const wchar_t* delimiterChars, const wchar_t* blankChars)
-        : delimiters(delimiterChars), blanks(blankChars), stop(delimiterChars, blankChars),
-          hasDelimiters(delimiterChars != nullptr), hasBlanks(blankChars != nullptr) {}
-    CharSet delimiters;
-    CharSet blanks;
-    CharSet stop;
-    bool hasDelimiters;
-    bool hasBlanks;
-};
-
-// Finds the token after `position` in `text`: a stretch between delimiters
-// with the blanks at its ends left out (blanks inside it belong to it). With
-// no blanks a token is a maximal run of non-delimiters, untrimmed.
-bool GetNextToken(const wchar_t* text, const TokenSets& sets, TokenPosition* position) {
-    if (text == nullptr || !sets.hasDelimiters || position == nullptr) {
-        return false;
-    }
-    const wchar_t* p = text + position->start + position->length;
-    while (sets.stop.Contains(*p)) {
-        ++p;
-    }
-    if (*p == L'\0') {
-        return false;
-    }
-    const wchar_t* tokenStart = p;
-    const wchar_t* s = p;
-    const wchar_t* tokenEnd = nullptr;
-    while (tokenEnd == nullptr) {
-        const wchar_t* q = s;
-        while (*q != L'\0' && !sets.stop.Contains(*q)) {
-            ++q;
-        }
-        if (*q == L'\0' || !sets.hasBlanks || sets.delimiters.Contains(*q)) {
-            tokenEnd = q;
-            break;
-        }
-        const wchar_t* r = q; // q starts a run of blanks: inside the token only if text follows
-        while (sets.blanks.Contains(*r) && !sets.delimiters.Contains(*r)) {
-            ++r;
-        }
-        if (*r == L'\0' || sets.delimiters.Contains(*r)) {
-            tokenEnd = q;
-        } else {
-            s = r;
-        }
-    }
-    position->start = static_cast<unsigned long long>(tokenStart - text);
-    position->length = static_cast<unsigned long long>(tokenEnd - tokenStart);
-    return true;
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
 }
 
-// True when `text` equals one item of the ";"-separated, blank-trimmed `list`.
-bool IsTokenInList(const wchar_t* list, const wchar_t* text) {
-    if (text == nullptr || list == nullptr) {
+// True when `text` equals one item of the ";"-separated `list`: the text
+// between two ';' less the blanks at its ends (blanks inside an item belong to
+// it). An all-blank stretch is no item, so the empty text is in no list.
+bool IsTokenInList(std::wstring_view list, std::wstring_view text) {
+    if (text.empty()) {
         return false;
     }
-    // Items are never empty, so the empty text is in no list.
-    const std::size_t textLength = std::wcslen(text);
-    if (textLength == 0) {
-        return false;
-    }
-    static const TokenSets kSets(L";", L" \t\r\n"); // built once: every call passes the same sets
-    TokenPosition position{0, 0};
-    while (GetNextToken(list, kSets, &position)) {
-        if (position.length == textLength && std::wcsncmp(list + position.start, text, textLength) == 0) {
+    for (;;) {
+        const std::size_t end = list.find(L';'); // wmemchr
+        std::wstring_view item = list.substr(0, end);
+        while (!item.empty() && IsBlank(item.front())) {
+            item.remove_prefix(1);
+        }
+        while (!item.empty() && IsBlank(item.back())) {
+            item.remove_suffix(1);
+        }
+        if (item == text) {
             return true;
         }
+        if (end == std::wstring_view::npos) {
+            return false;
+        }
+        list.remove_prefix(end + 1);
     }
-    return false;
 }
 
 } // namespace
@@ -540,11 +468,7 @@ template <typename Matches>
 int FindLanguageOfText(const CUtilStringLoader::StringTableMap& tables, int stringID, int noMatch, Matches matches) {
     for (const auto& language : tables) {
         const auto entry = language.second.find(stringID);
-        if (entry == language.second.end()) {
-            continue;
-        }
-        const wchar_t* stored = entry->second.c_str();
-        if (stored != nullptr && matches(stored)) {
+        if (entry != language.second.end() && matches(std::wstring_view(entry->second.str()))) {
             return language.first;
         }
     }
@@ -557,16 +481,18 @@ int CUtilStringLoader::GetStringLangID(int stringID, const wchar_t* text) const 
     if (text == nullptr) {
         return m_defaultLangID;
     }
+    const std::wstring_view wanted(text); // measured once for every language
     return FindLanguageOfText(m_stringTables, stringID, m_defaultLangID,
-                              [text](const wchar_t* stored) { return std::wcscmp(stored, text) == 0; });
+                              [wanted](std::wstring_view stored) { return stored == wanted; });
 }
 
 int CUtilStringLoader::GetStringLangIDEx(int stringID, const wchar_t* text) const {
     if (text == nullptr) {
         return m_defaultLangID;
     }
+    const std::wstring_view wanted(text);
     return FindLanguageOfText(m_stringTables, stringID, m_defaultLangID,
-                              [text](const wchar_t* stored) { return IsTokenInList(stored, text); });
+                              [wanted](std::wstring_view stored) { return IsTokenInList(stored, wanted); });
 }
 
 // ---------------------------------------------------------------------------
@@ -600,13 +526,6 @@ namespace {
 constexpr int kPrimaryRowCount = 69;
 constexpr int kSubRowCount = 7;
 
-// The upper-case form used by the code match: 'a'..'z' fold to 'A'..'Z', every
-// other 16-bit value stays as it is (the default-locale toupper rule).
-int UpperCode(wchar_t c) {
-    const int value = static_cast<int>(c);
-    return (value >= 'a' && value <= 'z') ? value - ('a' - 'A') : value;
-}
-
 // Locale names are counted in UTF-16 units, as on Windows; where wchar_t is
 // 32-bit a character above U+FFFF counts twice.
 std::size_t Utf16Length(const wchar_t* text, bool* allSingleUnits) {
@@ -632,7 +551,9 @@ CUtilLocaleLCIDConverter::MatchEntry(wchar_t first, wchar_t second, const LOCALE
                                      int rowCount) const {
     for (int row = 0; row < rowCount; ++row) {
         const wchar_t* code = table[row].pszCode;
-        if (UpperCode(code[0]) == UpperCode(first) && UpperCode(code[1]) == UpperCode(second)) {
+        // Only 'a'..'z' fold, whatever the process locale: the default-locale toupper rule.
+        using basekit::detail::AsciiUpper;
+        if (AsciiUpper(code[0]) == AsciiUpper(first) && AsciiUpper(code[1]) == AsciiUpper(second)) {
             return &table[row];
         }
     }

@@ -15,10 +15,6 @@
 #include "support/test_files.h"
 #ifdef _WIN32
 #include <malloc.h>
-void ClearProfileCacheForTesting() {} // the Windows reader allocates from its own heap, unseen here
-#else
-#include "platform/posix/profile_reader.h"
-using basekit::detail::ClearProfileCacheForTesting; // the parse cache would count as a leak
 #endif
 
 // Armed with n, the allocation that takes g_countdown from 0 to -1 fails; g_live: allocations not yet freed.
@@ -91,7 +87,6 @@ Entries Flatten(const LoaderAccess& loader) {
 template <typename Operation, typename Check> long Walk(const LoaderAccess& start, Operation operation, Check check) {
     long n = 0;
     for (bool failed = true; failed && n < 200000 && !::testing::Test::HasFatalFailure(); ++n) {
-        ClearProfileCacheForTesting();
         const long liveBefore = g_live;
         {
             LoaderAccess target = start;
@@ -105,7 +100,6 @@ template <typename Operation, typename Check> long Walk(const LoaderAccess& star
             g_countdown = kUnarmed;
             check(static_cast<const LoaderAccess&>(target), failed, n);
         }
-        ClearProfileCacheForTesting();
         EXPECT_EQ(g_live.load(), liveBefore) << "step " << n << " leaked";
     }
     EXPECT_LT(n, 200000) << "an armed failure was swallowed and the walk never ends";

@@ -1,8 +1,8 @@
-// Threads: eight threads each load separate objects through the profile
-// reader's process-wide parse cache (more files than it keeps) while another
-// thread keeps replacing one of the files with rename, and call every const
-// member on one shared loaded object. Every answer must be the one a single thread gets, every text
-// the old or the new file's. The tsan preset runs this test under ThreadSanitizer.
+// Threads: eight threads each load their own object from one directory while
+// another thread keeps replacing one of its files by rename, and call the
+// const members of one shared loaded object. Each load must see that file
+// whole, old or new, never a mixture; the shared object's answers must not
+// change. The tsan preset runs this test under ThreadSanitizer.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -29,20 +29,14 @@ std::wstring TableText(const std::wstring& tag, int skipEvery) {
     return text;
 }
 
-// What the const members of the loader and the converter answer, in a fixed order.
+// What the const members answer, in a fixed order.
 std::wstring Answers(const CUtilStringLoader& loader) {
-    const CUtilLocaleLCIDConverter converter;
-    std::vector<int> languages(16, 0);
-    int count = 16;
     std::wostringstream out;
-    out << loader.GetLanguages(&languages, &count) << ' ' << count;
-    for (const int language : {9, 0x0404, 0x0409, 0x0804, 0x0c0c, 0x0416, 0x0007, 0x0407}) {
+    for (const int language : {9, 0x0404, 0x0416, 0x0c0c, 0x0407}) {
         for (int id = -1; id <= 24; ++id) {
             const std::wstring text = loader.LoadStringW(language, id, true).str();
-            out << '|' << text << '|' << loader.LoadStringW(language, id, false).str() << '|' << languages[id & 15]
-                << ' ' << loader.GetStringLangID(id, text.c_str()) << ' ' << loader.GetStringLangIDEx(id, L"fr alt")
-                << ' ' << loader.MatchMostAppropriateLangID(language) << ' ' << converter.LocaleToLangID(text.c_str())
-                << converter.LangIDToLocale(static_cast<std::uint32_t>(language)).str();
+            out << text << '|' << loader.GetStringLangID(id, text.c_str()) << loader.GetStringLangIDEx(id, L"fr alt")
+                << loader.MatchMostAppropriateLangID(language) << '|';
         }
     }
     return out.str();
@@ -50,11 +44,11 @@ std::wstring Answers(const CUtilStringLoader& loader) {
 
 TEST(ConcurrencyTest, ConstCallsAndParallelLoadsWhileAFileIsReplaced) {
     testsupport::TempDir dir;
-    for (const char* locale : {"en", "de", "fr", "es", "it", "ja", "ko", "nl", "pl", "ru", "sv", "zh_tw"}) {
+    for (const char* locale : {"en", "de", "fr", "ja", "zh_tw"}) {
         testsupport::WriteTextFile(dir.file(std::string(locale) + ".cfg"), TableText(testsupport::Widen(locale), 7));
     }
     const std::string moving = dir.file("pt_br.cfg"), temporary = moving + ".tmp";
-    const std::wstring texts[] = {TableText(L"old", 2), TableText(L"new", 2)};
+    const std::wstring texts[] = {TableText(L"old", 2), TableText(L"new", 3)};
     LoaderAccess expected[2]; // loaded with the old and with the new pt_br.cfg
     for (int i = 0; i < 2; ++i) {
         testsupport::WriteTextFile(moving, texts[i]);
@@ -72,17 +66,12 @@ TEST(ConcurrencyTest, ConstCallsAndParallelLoadsWhileAFileIsReplaced) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&] {
-            for (int round = 0; round < 10; ++round) {
+            for (int round = 0; round < 20; ++round) {
                 LoaderAccess loader;
                 loader.LoadAllLanguageStringTable(dir.wpath().c_str());
-                std::size_t texts = 0; // each read sees one file whole: every text is the old or the new file's
-                for (const auto& table : loader.m_stringTables) {
-                    for (const auto& [id, text] : table.second) {
-                        texts += text.str() == expected[0].LoadStringW(table.first, id, false).str() ||
-                                 text.str() == expected[1].LoadStringW(table.first, id, false).str();
-                    }
-                }
-                mismatches += texts != 13 * 24 || Answers(expected[1]) != answers;
+                const bool whole = loader.m_stringTables == expected[0].m_stringTables ||
+                                   loader.m_stringTables == expected[1].m_stringTables;
+                mismatches += !whole || Answers(expected[1]) != answers;
             }
         });
     }

@@ -68,6 +68,13 @@ TEST(DirectoryScanTest, LoadsOrSkipsEachEntryInSearchOrder) {
                               {0x111, kScan}};
     EXPECT_EQ(Scan(loader, d), expected);
     EXPECT_EQ(loader.LoadStringW(0x0c0c, kSpam, false).str(), L"Pourriel");
+    // Nothing to scan: only the entry and exit records.
+    for (const std::wstring& directory : {dir.wpath() + L"/empty", dir.wpath() + L"/nonexistent"}) {
+        testsupport::MakeDirectory(dir.file("empty"));
+        LoaderAccess nothing;
+        EXPECT_EQ(Scan(nothing, directory), (Records{{0x110, kScan + L", ini path: " + directory}, {0x111, kScan}}));
+        EXPECT_TRUE(nothing.m_stringTables.empty());
+    }
 }
 
 // Names convert by their first two letters; files of one language merge in
@@ -87,15 +94,6 @@ TEST(DirectoryScanTest, FilesOfOneLanguageMergeInSearchOrder) {
     EXPECT_EQ(loader.LoadStringW(9, kSpam, false).str(), L"Spam");
     EXPECT_EQ(loader.LoadStringW(0x0c, kSpam, false).str(), L"Pourriel");
     EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, false).str(), L"hyphen");
-}
-
-TEST(DirectoryScanTest, NothingToScanWritesOnlyEntryAndExit) {
-    TempDir dir;
-    for (const std::wstring& directory : {dir.wpath(), dir.wpath() + L"/nonexistent"}) {
-        LoaderAccess loader;
-        EXPECT_EQ(Scan(loader, directory), (Records{{0x110, kScan + L", ini path: " + directory}, {0x111, kScan}}));
-        EXPECT_TRUE(loader.m_stringTables.empty());
-    }
 }
 
 } // namespace

@@ -25,11 +25,15 @@ std::wstring DecodeUtf8(std::string_view bytes);
 // trailing byte is dropped.
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian);
 
+// Text without a byte-order mark: UTF-8 when the whole of it is valid UTF-8,
+// else Windows-1252 (what the readers take as the ANSI code page).
+std::wstring DecodeUnmarkedText(std::string_view bytes);
+
 enum class TextEncoding { Utf16Le, Utf16Be, Utf8Bom, Utf8, Cp1252 };
 
 // Decodes a text file by its first bytes: FF FE is UTF-16LE, FE FF UTF-16BE,
-// EF BB BF UTF-8 (the byte-order marks are dropped). Without a mark the text is
-// UTF-8 when the whole of it is valid UTF-8, else Windows-1252.
+// EF BB BF UTF-8 (the byte-order marks are dropped). Without a mark, as
+// DecodeUnmarkedText.
 std::wstring DecodeTextFile(std::string_view bytes, TextEncoding* detected = nullptr);
 
 // Wide text to UTF-8. Code points that cannot be encoded (lone surrogates other

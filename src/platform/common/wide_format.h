@@ -1,7 +1,8 @@
 // printf-style formatting of wide text with one meaning on every platform:
-// "%s" takes a wide string. The C libraries disagree here (glibc and mingw's
-// ISO stdio read a bare "%s" as a narrow string in a wide format), so the
-// library formats by itself. Internal to the library.
+// "%s" takes a wide string. The C libraries read a bare "%s" in a wide format
+// as a narrow string (glibc, mingw's ISO stdio) or as a wide one (msvcrt), so
+// the format is rewritten into the forms they all agree on before the C
+// library's vswprintf runs. Internal to the library.
 #ifndef UTIL_STRINGLOADER_WIDE_FORMAT_H
 #define UTIL_STRINGLOADER_WIDE_FORMAT_H
 
@@ -10,10 +11,10 @@
 
 namespace basekit::detail {
 
-// Appends the formatted text to `out`. Conversions: %s / %ls / %S (wide string),
-// %hs (narrow string), %c / %lc (wide character), %d %i %u %x %X %o (int-sized,
-// with h, hh, l, ll, z, j and t length modifiers), %p, %%. Flags "-+ #0", width
-// and precision (also as '*') are honoured. Anything else is copied literally.
+// Appends the formatted text to `out`. "%s" and "%S" become "%ls", "%c"
+// becomes "%lc", "%hs" stays narrow; "%d %i %u %x %X %o %p %%" with their
+// flags, width, precision and length modifiers pass unchanged. A conversion
+// the library does not know is copied literally and takes no argument.
 void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args);
 
 } // namespace basekit::detail

@@ -69,15 +69,14 @@ bool ParseHexNumber(std::wstring_view text, std::size_t* pos, std::size_t maxDig
 // The file's text. The shared decoder's rules (UTF-16LE, UTF-8 with or
 // without a mark, else Windows-1252) with two exceptions from reg import: a
 // UTF-16BE file is not read (its header cannot match), and a UTF-8 mark
-// promises UTF-8, so bytes that are not UTF-8 after it refuse the file. The
-// decoder turns bad bytes into U+FFFD, so re-encoding shows them.
+// promises UTF-8, so bytes that are not UTF-8 after it refuse the file.
 bool DecodeRegistryText(std::string_view bytes, std::wstring* text) {
     TextEncoding encoding = TextEncoding::Utf8;
     *text = DecodeTextFile(bytes, &encoding);
     if (encoding == TextEncoding::Utf16Be) {
         return false;
     }
-    return encoding != TextEncoding::Utf8Bom || EncodeUtf8(*text) == bytes.substr(3);
+    return encoding != TextEncoding::Utf8Bom || IsValidUtf8(bytes.substr(3));
 }
 
 // Takes the first line off `rest`; CRLF, LF and a lone CR each end a line.
@@ -199,10 +198,9 @@ std::wstring JoinContinuedHex(std::wstring_view first, std::wstring_view* rest) 
 
 // In REGEDIT4 files, expandable and multi-string data are ANSI bytes; the
 // registry stores them as UTF-16LE. Our ANSI is what the file itself uses
-// without a byte-order mark: UTF-8 when valid, else Windows-1252. The leading
-// blank keeps data that starts like a mark from being read as one.
+// without a byte-order mark: UTF-8 when valid, else Windows-1252.
 std::string AnsiToUtf16Data(const std::string& bytes) {
-    return Utf16LeBytes(std::wstring_view(DecodeTextFile(" " + bytes)).substr(1));
+    return Utf16LeBytes(DecodeUnmarkedText(bytes));
 }
 
 // Reads what follows "dword:": one optional blank, then 1..8 hex digits.

@@ -210,9 +210,9 @@ long RegistryKey::QueryValue(const wchar_t* name, WideString& value) const {
         if (stored->type != REG_SZ && stored->type != REG_EXPAND_SZ) {
             return ERROR_UNSUPPORTED_TYPE;
         }
-        // The stored UTF-16LE bytes, read through the shared decoder's UTF-16LE
-        // path; the text ends at the first NUL, or at the end of data without one.
-        const std::wstring text = detail::DecodeTextFile("\xFF\xFE" + stored->data).c_str();
+        // The stored UTF-16LE bytes; the text ends at the first NUL, or at the
+        // end of data without one.
+        const std::wstring text = detail::DecodeUtf16(stored->data, false).c_str();
         value = WideString(stored->type == REG_EXPAND_SZ ? ExpandEnvironment(text) : text);
         return ERROR_SUCCESS;
     });

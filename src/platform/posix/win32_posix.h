@@ -90,7 +90,8 @@ BOOL FindClose(HANDLE search);
 // Profile reader (src/platform/posix/profile_reader.cpp): the text of `key` in
 // `section` of the INI file `fileName`, or `defaultText` when the file, the
 // section or the key is missing. Copies at most size-1 characters and a NUL;
-// returns the number of characters copied.
+// returns the number of characters copied. Each call reads the file afresh;
+// the loader reads a table once through basekit::detail::ProfileFile.
 DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultText, LPWSTR buffer, DWORD size,
                                LPCWSTR fileName);
 
