@@ -260,12 +260,20 @@ void LookupOurs(benchmark::State& state, int language, int answeringTable) {
     }
 }
 
-// The floor: one lookup in the std::map store and the copy of the text.
-void LookupFloor(benchmark::State& state, int answeringTable) {
+// The floor: the same steps on the bare std::map store. `probes` are the
+// tables the fallback rule consults in order (the requested language, its
+// neutral table, English); the last one answers, the ones before it miss.
+void LookupFloor(benchmark::State& state, std::vector<int> probes) {
     const Store& store = Floor();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(answeringTable);
-        const auto table = store.find(answeringTable);
+        benchmark::DoNotOptimize(probes.data());
+        auto table = store.end();
+        for (const int probe : probes) {
+            table = store.find(probe);
+            if (table != store.end()) {
+                break;
+            }
+        }
         std::wstring text = table->second.find(kSpamFolder)->second;
         benchmark::DoNotOptimize(text);
     }
@@ -277,19 +285,26 @@ void BM_LoadStringW_Exact(benchmark::State& state) {
     LookupOurs(state, 0x0804, 0x0804);
 }
 void BM_LoadStringW_ExactFloor(benchmark::State& state) {
-    LookupFloor(state, 0x0804);
+    LookupFloor(state, {0x0804});
 }
 void BM_LoadStringW_Neutral(benchmark::State& state) {
     LookupOurs(state, 0x0c04, 0x0004);
 }
 void BM_LoadStringW_NeutralFloor(benchmark::State& state) {
-    LookupFloor(state, 0x0004);
+    LookupFloor(state, {0x0c04, 0x0004});
+}
+// The answering table alone: what the two fallback steps cost on top of it.
+void BM_LoadStringW_NeutralOneFind(benchmark::State& state) {
+    LookupFloor(state, {0x0004});
 }
 void BM_LoadStringW_English(benchmark::State& state) {
     LookupOurs(state, 0x0426, 0x0009);
 }
 void BM_LoadStringW_EnglishFloor(benchmark::State& state) {
-    LookupFloor(state, 0x0009);
+    LookupFloor(state, {0x0426, 0x0026, 0x0009});
+}
+void BM_LoadStringW_EnglishOneFind(benchmark::State& state) {
+    LookupFloor(state, {0x0009});
 }
 
 // --- Queries --------------------------------------------------------------------
@@ -446,8 +461,10 @@ BENCHMARK(BM_LoadStringW_Exact);
 BENCHMARK(BM_LoadStringW_ExactFloor);
 BENCHMARK(BM_LoadStringW_Neutral);
 BENCHMARK(BM_LoadStringW_NeutralFloor);
+BENCHMARK(BM_LoadStringW_NeutralOneFind);
 BENCHMARK(BM_LoadStringW_English);
 BENCHMARK(BM_LoadStringW_EnglishFloor);
+BENCHMARK(BM_LoadStringW_EnglishOneFind);
 BENCHMARK(BM_GetStringLangIDEx);
 BENCHMARK(BM_GetStringLangIDEx_Floor);
 BENCHMARK(BM_MatchMostAppropriateLangID_Miss);

@@ -16,6 +16,8 @@ RATIOS = [
     ("LoadStringW exact / floor", "BM_LoadStringW_Exact", "BM_LoadStringW_ExactFloor"),
     ("LoadStringW neutral / floor", "BM_LoadStringW_Neutral", "BM_LoadStringW_NeutralFloor"),
     ("LoadStringW English / floor", "BM_LoadStringW_English", "BM_LoadStringW_EnglishFloor"),
+    ("LoadStringW neutral / answering table alone", "BM_LoadStringW_Neutral", "BM_LoadStringW_NeutralOneFind"),
+    ("LoadStringW English / answering table alone", "BM_LoadStringW_English", "BM_LoadStringW_EnglishOneFind"),
     ("GetStringLangIDEx / floor", "BM_GetStringLangIDEx", "BM_GetStringLangIDEx_Floor"),
     ("MatchMostAppropriateLangID miss / floor", "BM_MatchMostAppropriateLangID_Miss",
      "BM_MatchMostAppropriateLangID_MissFloor"),
