@@ -39,28 +39,23 @@ std::pair<Names, DWORD> Search(const std::wstring& pattern) {
 }
 
 // Names match case-blind and come in upper-case ordinal order: '-' sorts
-// before the letters and '_' (0x5F) after them.
-TEST(FileSearchTest, MatchesCaseInsensitivelyInUpperCaseOrdinalOrder) {
+// before the letters and '_' (0x5F) after them. Separators may be doubled or
+// '/', a literal name matches case-blind, and failures have their codes.
+TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
     TempDir dir;
+    TempDir empty;
     for (const char* name : {"en.cfg", "EN2.CFG", "de.Cfg", "b.CFG", "zh_CN.cfg", "zh-TW.cfg", "zhA.cfg", "_u.cfg",
                              "1.cfg", ".cfg", "ab.cfg", "a_b.cfg", "aab.cfg", "a.cfg.bak", "a.cf", "acfg", "a"}) {
         testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("x.cfg"));
-    const Names expected = {L".cfg",   L"1.cfg",   L"aab.cfg", L"ab.cfg",    L"a_b.cfg", L"b.CFG",     L"de.Cfg",
-                            L"en.cfg", L"EN2.CFG", L"x.cfg/",  L"zh-TW.cfg", L"zhA.cfg", L"zh_CN.cfg", L"_u.cfg"};
-    EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg"), std::make_pair(expected, DWORD{ERROR_NO_MORE_FILES}));
-}
-
-TEST(FileSearchTest, SeparatorsLiteralNamesAndFailures) {
-    TempDir dir;
-    TempDir empty;
-    testsupport::WriteBytes(dir.file("en.cfg"), "x");
-    const Names en = {L"en.cfg"};
+    const Names all = {L".cfg",   L"1.cfg",   L"aab.cfg", L"ab.cfg",    L"a_b.cfg", L"b.CFG",     L"de.Cfg",
+                       L"en.cfg", L"EN2.CFG", L"x.cfg/",  L"zh-TW.cfg", L"zhA.cfg", L"zh_CN.cfg", L"_u.cfg"};
     const std::pair<std::wstring, std::pair<Names, DWORD>> rows[] = {
-        {dir.wpath() + L"\\\\*.cfg", {en, ERROR_NO_MORE_FILES}},
-        {dir.wpath() + L"/*.cfg", {en, ERROR_NO_MORE_FILES}},
-        {dir.wpath() + L"\\EN.CFG", {en, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\*.cfg", {all, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\\\*.cfg", {all, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"/*.cfg", {all, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\EN.CFG", {{L"en.cfg"}, ERROR_NO_MORE_FILES}},
         {dir.wpath() + L"\\*.ini", {{}, ERROR_FILE_NOT_FOUND}},
         {empty.wpath() + L"\\*.cfg", {{}, ERROR_FILE_NOT_FOUND}},
         {dir.wpath() + L"\\nonexistent\\*.cfg", {{}, ERROR_PATH_NOT_FOUND}},

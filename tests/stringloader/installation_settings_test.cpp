@@ -80,7 +80,7 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
                                     : settings.SetString(L"HomeDir", homeValue, c.homeType);
         }
         if (c.defaultType != 0) {
-            c.defaultType == REG_SZ ? settings.SetDefaultLangIDAsString(L"0x0804")
+            c.defaultType == REG_SZ ? settings.SetString(L"EUQDefaultLangID", L"0x0804")
                                     : settings.SetNumber(L"EUQDefaultLangID", c.defaultID, c.defaultType);
         }
         testsupport::ScopedFailingOpen failing(c.failingMask, 5);

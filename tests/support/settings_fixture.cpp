@@ -1,14 +1,113 @@
-// ScopedFailingOpen; see settings_fixture.h.
+// ScopedSettings and ScopedFailingOpen; see settings_fixture.h. On Linux every
+// change rewrites the whole .reg file, each value as hex(type) data; a later
+// line for a name replaces an earlier one, as it does in reg import.
 #include "support/settings_fixture.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 
 #include "platform/common/registry_open_hook.h"
 
+#ifdef _WIN32
+#include "win32_api.h"
+#endif
+
 namespace testsupport {
 
-static std::atomic<std::uint32_t> g_failingMask{0};
-static std::atomic<long> g_failingError{0};
+namespace {
+const wchar_t* const kSettingsKeyPath = L"SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
+std::atomic<std::uint32_t> g_failingMask{0};
+std::atomic<long> g_failingError{0};
+} // namespace
+
+ScopedSettings& ScopedSettings::SetString(const std::wstring& name, const std::wstring& text, std::uint32_t type) {
+    std::string bytes;
+    for (const wchar_t c : text + L'\0') {
+        bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
+    }
+    return Set(name, type, bytes);
+}
+
+ScopedSettings& ScopedSettings::SetNumber(const std::wstring& name, std::uint64_t value, std::uint32_t type) {
+    std::string bytes;
+    for (int i = 0; i < (type == 11 ? 8 : 4); ++i) {
+        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return Set(name, type, bytes);
+}
+
+#ifdef _WIN32
+
+namespace {
+
+// Removes the settings key with its values; true when it is gone.
+bool DeleteSettingsKey() {
+    const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WOW64_64KEY, 0); // the tree call leaves the key itself
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
+} // namespace
+
+ScopedSettings::ScopedSettings() : m_lock(CreateMutexW(nullptr, FALSE, L"Local\\util_stringloader_tests_registry")) {
+    // WAIT_ABANDONED (a test process died holding the lock) still hands it over.
+    if (m_lock == nullptr || WaitForSingleObject(m_lock, INFINITE) == WAIT_FAILED || !DeleteSettingsKey()) {
+        throw std::runtime_error("cannot take the settings registry lock or clear the key");
+    }
+}
+
+ScopedSettings::~ScopedSettings() {
+    DeleteSettingsKey();
+    ReleaseMutex(m_lock);
+    CloseHandle(m_lock);
+}
+
+ScopedSettings& ScopedSettings::Set(const std::wstring& name, std::uint32_t type, const std::string& bytes) {
+    HKEY key = nullptr;
+    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, 0,
+                                     KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetValueExW(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                static_cast<DWORD>(bytes.size()));
+    }
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        throw std::runtime_error("writing the settings key failed with " + std::to_string(status));
+    }
+    return *this;
+}
+
+#else
+
+ScopedSettings::ScopedSettings() {
+    if (const char* previous = std::getenv("VELMORA_REGISTRY")) {
+        m_previous = previous;
+    }
+    WriteBytes(m_dir.file("settings.reg"), "Windows Registry Editor Version 5.00\n");
+    setenv("VELMORA_REGISTRY", m_dir.file("settings.reg").c_str(), 1);
+}
+
+ScopedSettings::~ScopedSettings() {
+    m_previous ? setenv("VELMORA_REGISTRY", m_previous->c_str(), 1) : unsetenv("VELMORA_REGISTRY");
+}
+
+ScopedSettings& ScopedSettings::Set(const std::wstring& name, std::uint32_t type, const std::string& bytes) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%x", type);
+    m_values += "\"" + basekit::detail::EncodeUtf8(name) + "\"=hex(" + hex + "):";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(hex, sizeof hex, "%s%02x", i == 0 ? "" : ",", static_cast<unsigned char>(bytes[i]));
+        m_values += hex;
+    }
+    m_values += "\n";
+    WriteBytes(m_dir.file("settings.reg"), "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\" +
+                                               basekit::detail::EncodeUtf8(kSettingsKeyPath) + "]\n" + m_values);
+    return *this;
+}
+
+#endif
 
 ScopedFailingOpen::ScopedFailingOpen(std::uint32_t mask, long error) {
     g_failingMask = mask;

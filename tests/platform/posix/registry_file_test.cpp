@@ -10,12 +10,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/posix/registry_file.h"
+#include "support/golden_table.h"
 #include "support/test_files.h"
 #include "win32_api.h"
 
@@ -27,28 +26,12 @@ constexpr std::uint32_t kRead = KEY_READ | KEY_WOW64_64KEY;
 const std::string kSource = __FILE__;
 const std::string kDataDir = kSource.substr(0, kSource.rfind('/')) + "/data/registry/";
 
-// The table's escapes: \r, \n and \uXXXX; any other character after '\' stands for itself.
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-        } else if (text[++i] == 'u') {
-            out += EncodeUtf8(std::wstring(1, static_cast<wchar_t>(std::stoul(text.substr(i + 1, 4), nullptr, 16))));
-            i += 4;
-        } else {
-            out += text[i] == 'r' ? '\r' : text[i] == 'n' ? '\n' : text[i];
-        }
-    }
-    return out;
-}
-
 // What RegistryKey answers for a row (file, path, query, name) in the table's
 // terms: "code|text or number"; a failed query must leave its output alone.
 std::string Answer(const std::vector<std::string>& row) {
     setenv("VELMORA_REGISTRY", (kDataDir + row[0]).c_str(), 1);
     const std::wstring path = FileNameToWide(row[1]);
-    const std::wstring name = row[3] == "@" ? L"" : FileNameToWide(Unescape(row[3]));
+    const std::wstring name = row[3] == "@" ? L"" : testsupport::Unescape(row[3]);
     basekit::RegistryKey key;
     const long opened = key.Open(HKEY_LOCAL_MACHINE, row[1] == "-" ? nullptr : path.c_str(), kRead);
     if (row[2] == "open" || opened != 0) {
@@ -67,19 +50,11 @@ std::string Answer(const std::vector<std::string>& row) {
 
 TEST(RegistryFileTest, GoldenFilesGiveTheTabledAnswers) {
     setenv("VELMORA_REG_TEST", "/srv/velmora", 1);
-    std::ifstream table(kDataDir + "expected.txt");
     int rows = 0;
-    for (std::string line; std::getline(table, line); rows += line.empty() || line[0] == '#' ? 0 : 1) {
-        std::vector<std::string> fields;
-        std::istringstream in(line);
-        for (std::string field; std::getline(in, field, '|');) {
-            field.erase(0, field.find_first_not_of(' '));
-            fields.push_back(field.erase(field.find_last_not_of(' ') + 1));
-        }
+    for (auto [line, fields] : testsupport::ReadTable(kDataDir + "expected.txt")) {
         fields.resize(6); // the text of a failed query is empty
-        if (!line.empty() && line[0] != '#') {
-            EXPECT_EQ(Answer(fields), fields[4] + "|" + Unescape(fields[5])) << line;
-        }
+        EXPECT_EQ(Answer(fields), fields[4] + "|" + EncodeUtf8(testsupport::Unescape(fields[5]))) << line;
+        ++rows;
     }
     EXPECT_GT(rows, 90); // the table was found and read
 }
