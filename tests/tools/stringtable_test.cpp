@@ -45,7 +45,7 @@ std::string Expect(const Case& c, const std::string& cwd) {
         "setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"; else \"$@\"; fi; } && j() { python3 -c "
         "'import json,sys; d=json.load(sys.stdin); print(*eval(sys.argv[1]), sep=\"|\")' \"$1\"; } && e=$(mktemp) && "
         "{ " +
-        c.line + "\n} 2>$e; printf '\\1%d\\1' $?; cat $e";
+        c.line + "\n} 2>$e; printf '\\1%d\\1' $?; cat $e; rm -f $e";
     const std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     std::string all;
     for (int ch; pipe != nullptr && (ch = std::fgetc(pipe.get())) != EOF;) {
