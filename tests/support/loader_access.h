@@ -13,12 +13,8 @@ namespace testsupport {
 class LoaderAccess : public CUtilStringLoader {
 public:
     using CUtilStringLoader::EnumLangaugeIDAndLoadStringTables;
-    using CUtilStringLoader::GetDefaultLangIDFromRegistry;
     using CUtilStringLoader::GetDefaultLangIniDirectory;
-    using CUtilStringLoader::LoadAString;
     using CUtilStringLoader::LoadStringTableForLanguage;
-    using CUtilStringLoader::LoadStringUsingPrimaryLangID;
-    using CUtilStringLoader::m_defaultLangID;
     using CUtilStringLoader::m_stringTables;
     using CUtilStringLoader::s_IDStringMapping;
 
