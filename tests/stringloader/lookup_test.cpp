@@ -1,5 +1,5 @@
 // LoadStringW's fallback chain (exact language, neutral table of its primary
-// language, neutral English; its protected steps through it), and the value
+// language, neutral English), its two protected steps, and the value
 // semantics of the loader object.
 #include <gtest/gtest.h>
 
@@ -60,6 +60,21 @@ TEST(LookupTest, DefaultLanguageTakesNoPartInTheLookup) {
     EXPECT_EQ(loader.GetDefaultLangID(), 9);
     loader.AddText(9, kSpam, L"en").AddText(0x040a, kSpam, L"es").OverrideDefaultLangID(0x040a);
     EXPECT_EQ(loader.LoadStringW(0x0804, kSpam, true).str(), L"en");
+}
+
+// LoadStringW takes its own path; these two are for derived classes and tools.
+TEST(LookupTest, ProtectedStepsReportWhatTheyFound) {
+    LoaderAccess loader;
+    basekit::WideString output(L"kept");
+    loader.AddText(4, 1, L"zh").AddLanguage(9);
+    EXPECT_FALSE(loader.LoadAString(4, kSpam, output) || loader.LoadAString(0x0804, 1, output));
+    // True when a neutral table is loaded, though it lacks the string.
+    EXPECT_TRUE(loader.LoadStringUsingPrimaryLangID(0x0804, kSpam, output));
+    EXPECT_FALSE(loader.LoadStringUsingPrimaryLangID(0x0807, 1, output));
+    EXPECT_EQ(output.str(), L"kept");
+    EXPECT_TRUE(loader.LoadStringUsingPrimaryLangID(0x0c04, 1, output) && output.str() == L"zh");
+    output = L"kept";
+    EXPECT_TRUE(loader.LoadAString(4, 1, output) && output.str() == L"zh");
 }
 
 // Copies that outlive their source are in the exports test.

@@ -14,7 +14,9 @@ class LoaderAccess : public CUtilStringLoader {
 public:
     using CUtilStringLoader::EnumLangaugeIDAndLoadStringTables;
     using CUtilStringLoader::GetDefaultLangIniDirectory;
+    using CUtilStringLoader::LoadAString;
     using CUtilStringLoader::LoadStringTableForLanguage;
+    using CUtilStringLoader::LoadStringUsingPrimaryLangID;
     using CUtilStringLoader::m_stringTables;
     using CUtilStringLoader::s_IDStringMapping;
 
