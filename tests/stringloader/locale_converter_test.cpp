@@ -1,6 +1,6 @@
 // Tests of CUtilLocaleLCIDConverter: locale names to language IDs and back, the
-// code tables (their row matcher through them), and the records written when
-// a name cannot be converted.
+// code tables and their row matcher, and the records written when a name
+// cannot be converted.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +20,7 @@ const wchar_t* const kNoCode = L"Can't match any of the primary lang id";
 
 class ConverterAccess : public CUtilLocaleLCIDConverter {
 public:
+    using CUtilLocaleLCIDConverter::MatchEntry;
     using CUtilLocaleLCIDConverter::s_PrimaryLangIDTbl;
 };
 
@@ -94,6 +95,18 @@ TEST(LocaleConverter, IdsUseTheLow16BitsAndEveryTableRowConverts) {
         EXPECT_EQ(converter.LocaleToLangID(row.pszCode), row.dwLangID) << row.dwLangID;
         EXPECT_EQ(converter.LangIDToLocale(row.dwLangID).str(), code);
     }
+}
+
+// Derived classes call the matchers with tables of their own.
+TEST(LocaleConverter, MatchEntryTakesTheFirstRowWithinTheCount) {
+    const ConverterAccess converter;
+    const CUtilLocaleLCIDConverter::LOCALE_LANGID_TABLE rows[] = {
+        {L"xy", 5, 7}, {L"ab", 1, 0}, {L"Ab", 1, 3}, {L"ab", 2, 0}, {L"cd", 1, 3}};
+    EXPECT_EQ(converter.MatchEntry(L'A', L'B', rows, 4), &rows[1]);
+    EXPECT_EQ(converter.MatchEntry(L'a', L'b', rows, 1), nullptr);
+    EXPECT_EQ(converter.MatchEntry(1u, rows, 4), &rows[1]);
+    EXPECT_EQ(converter.MatchEntry(1u, 3u, rows, 5), &rows[2]);
+    EXPECT_EQ(converter.MatchEntry(1u, 0u, nullptr, 0), nullptr); // an empty table is not read
 }
 
 } // namespace
