@@ -19,16 +19,6 @@ namespace {
 
 using testsupport::LoaderAccess;
 
-// "<tag> <id>; <tag> alt" for every key but each skipEvery-th (a placeholder).
-std::wstring TableText(const std::wstring& tag, int skipEvery) {
-    std::wstring text = L"[Strings]\n";
-    for (const auto& row : LoaderAccess::s_IDStringMapping) {
-        const std::wstring value = tag + L" " + std::to_wstring(row.stringID) + L"; " + tag + L" alt";
-        text += row.stringID % skipEvery == 1 ? L"" : std::wstring(row.keyName) + L"=" + value + L"\n";
-    }
-    return text;
-}
-
 // What the const members answer, in a fixed order.
 std::wstring Answers(const CUtilStringLoader& loader) {
     std::wostringstream out;
@@ -45,10 +35,11 @@ std::wstring Answers(const CUtilStringLoader& loader) {
 TEST(ConcurrencyTest, ConstCallsAndParallelLoadsWhileAFileIsReplaced) {
     testsupport::TempDir dir;
     for (const char* locale : {"en", "de", "fr", "ja", "zh_tw"}) {
-        testsupport::WriteTextFile(dir.file(std::string(locale) + ".cfg"), TableText(testsupport::Widen(locale), 7));
+        testsupport::WriteTextFile(dir.file(std::string(locale) + ".cfg"),
+                                   LoaderAccess::TableText(testsupport::Widen(locale) + L" alt;"));
     }
     const std::string moving = dir.file("pt_br.cfg"), temporary = moving + ".tmp";
-    const std::wstring texts[] = {TableText(L"old", 2), TableText(L"new", 3)};
+    const std::wstring texts[] = {LoaderAccess::TableText(L"old"), LoaderAccess::TableText(L"new")};
     LoaderAccess expected[2]; // loaded with the old and with the new pt_br.cfg
     for (int i = 0; i < 2; ++i) {
         testsupport::WriteTextFile(moving, texts[i]);

@@ -43,13 +43,21 @@ Records Scan(LoaderAccess& loader, const std::wstring& directory) {
 }
 
 // Entries come in search order; a directory entry is handled like a file; names
-// that are no locale are skipped after the converter's record. The directory
-// is given with a trailing separator, which the file paths keep as it is.
-TEST(DirectoryScanTest, LoadsOrSkipsEachEntryInSearchOrder) {
+// that are no locale are skipped after the converter's record, others convert
+// by their first two letters. The directory is given with a trailing
+// separator, which the file paths keep as it is. Files of one language merge
+// in search order: en.cfg, english.cfg, en_au.cfg ('G' sorts before '_'), and
+// zh-tw.cfg before zh_tw.cfg.
+TEST(DirectoryScanTest, LoadsOrSkipsEachEntryInSearchOrderAndMergesOneLanguage) {
     TempDir dir;
-    WriteTables(
-        dir,
-        {{"en.cfg", L"Spam"}, {"zh_tw.cfg", L"tw"}, {"fr_ca.cfg", L"Pourriel"}, {"a.cfg", L"x"}, {"readme.cfg", L"x"}});
+    WriteTables(dir, {{"en.cfg", L""},
+                      {"en_au.cfg", L"Junk"},
+                      {"english.cfg", L"Spam"},
+                      {"zh_tw.cfg", L"underscore"},
+                      {"zh-tw.cfg", L"hyphen"},
+                      {"fred.cfg", L"Pourriel"},
+                      {"a.cfg", L"x"},
+                      {"readme.cfg", L"x"}});
     testsupport::MakeDirectory(dir.file("de.cfg"));
     const std::wstring d = dir.wpath() + L"\\";
     const auto file = [&d](const wchar_t* name, int id) {
@@ -61,13 +69,19 @@ TEST(DirectoryScanTest, LoadsOrSkipsEachEntryInSearchOrder) {
                               {0x1003, L"Invalid string table file a.cfg, skip file"},
                               file(L"de.cfg", 7),
                               file(L"en.cfg", 9),
-                              file(L"fr_ca.cfg", 0x0c0c),
+                              file(L"english.cfg", 9),
+                              file(L"en_au.cfg", 9),
+                              file(L"fred.cfg", 0x0c),
                               {0x1003, L"Can't match any of the primary lang id"},
                               {0x1003, L"Invalid string table file readme.cfg, skip file"},
+                              file(L"zh-tw.cfg", 0x0404),
                               file(L"zh_tw.cfg", 0x0404),
                               {0x111, kScan}};
     EXPECT_EQ(Scan(loader, d), expected);
-    EXPECT_EQ(loader.LoadStringW(0x0c0c, kSpam, false).str(), L"Pourriel");
+    EXPECT_EQ(loader.m_stringTables.size(), 4u);
+    EXPECT_EQ(loader.LoadStringW(9, kSpam, false).str(), L"Spam");
+    EXPECT_EQ(loader.LoadStringW(0x0c, kSpam, false).str(), L"Pourriel");
+    EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, false).str(), L"hyphen");
     // Nothing to scan: only the entry and exit records.
     for (const std::wstring& directory : {dir.wpath() + L"/empty", dir.wpath() + L"/nonexistent"}) {
         testsupport::MakeDirectory(dir.file("empty"));
@@ -75,25 +89,6 @@ TEST(DirectoryScanTest, LoadsOrSkipsEachEntryInSearchOrder) {
         EXPECT_EQ(Scan(nothing, directory), (Records{{0x110, kScan + L", ini path: " + directory}, {0x111, kScan}}));
         EXPECT_TRUE(nothing.m_stringTables.empty());
     }
-}
-
-// Names convert by their first two letters; files of one language merge in
-// search order: en.cfg, english.cfg, en_au.cfg ('G' sorts before '_'), and
-// zh-tw.cfg before zh_tw.cfg.
-TEST(DirectoryScanTest, FilesOfOneLanguageMergeInSearchOrder) {
-    TempDir dir;
-    WriteTables(dir, {{"fred.cfg", L"Pourriel"},
-                      {"en.cfg", L""},
-                      {"en_au.cfg", L"Junk"},
-                      {"english.cfg", L"Spam"},
-                      {"zh_tw.cfg", L"underscore"},
-                      {"zh-tw.cfg", L"hyphen"}});
-    LoaderAccess loader;
-    loader.EnumLangaugeIDAndLoadStringTables(dir.wpath().c_str());
-    EXPECT_EQ(loader.m_stringTables.size(), 3u);
-    EXPECT_EQ(loader.LoadStringW(9, kSpam, false).str(), L"Spam");
-    EXPECT_EQ(loader.LoadStringW(0x0c, kSpam, false).str(), L"Pourriel");
-    EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, false).str(), L"hyphen");
 }
 
 } // namespace

@@ -92,11 +92,7 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
     EXPECT_EQ(loader.LoadStringW(0x0404, 0, true).str(), L"Cannot load string:IDS_APPROVE_SENDER_FORM_UI_TITLE");
 
     // A second file for the language only fills the gap; its records show what it read.
-    std::wstring complete = L"[Strings]\n";
-    for (const auto& row : LoaderAccess::s_IDStringMapping) {
-        complete += std::wstring(row.keyName) + L"=two-" + std::to_wstring(row.stringID) + L"\n";
-    }
-    testsupport::WriteTextFile(dir.file("second.cfg"), complete);
+    testsupport::WriteTextFile(dir.file("second.cfg"), LoaderAccess::TableText(L"two-"));
     loader.LoadStringTableForLanguage(dir.wfile("second.cfg").c_str(), 0x0404);
     EXPECT_EQ(loader.m_stringTables.size(), 2u);
     EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, false).str(), L"two-14");
@@ -111,18 +107,11 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
 // each key afresh), and the next load sees the new file whole.
 TEST(StringTableReaderTest, EachLoadReadsTheFileAtOneInstant) {
     TempDir dir;
-    const auto table = [](const wchar_t* tag) {
-        std::wstring text = L"[Strings]\n";
-        for (const auto& row : LoaderAccess::s_IDStringMapping) {
-            text += std::wstring(row.keyName) + L"=" + tag + std::to_wstring(row.stringID) + L"\n";
-        }
-        return text;
-    };
-    testsupport::WriteTextFile(dir.file("de.cfg"), table(L"old"));
+    testsupport::WriteTextFile(dir.file("de.cfg"), LoaderAccess::TableText(L"old"));
     struct Rewrite {
         std::string path;
         std::wstring text;
-    } rewrite{dir.file("de.cfg"), table(L"new")};
+    } rewrite{dir.file("de.cfg"), LoaderAccess::TableText(L"new")};
     tracekit::SetTraceSink(
         [](const tracekit::TraceRecord& record, void* context) {
             auto* pending = static_cast<Rewrite*>(context);

@@ -4,6 +4,8 @@
 #ifndef UTIL_STRINGLOADER_LOADER_ACCESS_H
 #define UTIL_STRINGLOADER_LOADER_ACCESS_H
 
+#include <string>
+
 #include "Util_StringLoader.h"
 
 namespace testsupport {
@@ -11,12 +13,10 @@ namespace testsupport {
 class LoaderAccess : public CUtilStringLoader {
 public:
     using CUtilStringLoader::EnumLangaugeIDAndLoadStringTables;
-    using CUtilStringLoader::GetDefaultLangIDFromRegistry;
     using CUtilStringLoader::GetDefaultLangIniDirectory;
     using CUtilStringLoader::LoadAString;
     using CUtilStringLoader::LoadStringTableForLanguage;
     using CUtilStringLoader::LoadStringUsingPrimaryLangID;
-    using CUtilStringLoader::m_defaultLangID;
     using CUtilStringLoader::m_stringTables;
     using CUtilStringLoader::s_IDStringMapping;
 
@@ -29,6 +29,14 @@ public:
     LoaderAccess& AddText(int languageID, int stringID, const wchar_t* text) {
         m_stringTables[languageID][stringID] = text;
         return *this;
+    }
+    // A [Strings] section with a line for every key, valued `tag` and the key's string ID.
+    static std::wstring TableText(const std::wstring& tag) {
+        std::wstring text = L"[Strings]\n";
+        for (const auto& row : s_IDStringMapping) {
+            text += std::wstring(row.keyName) + L"=" + tag + std::to_wstring(row.stringID) + L"\n";
+        }
+        return text;
     }
     const StringTable* Table(int id) const { return m_stringTables.count(id) != 0 ? &m_stringTables.at(id) : nullptr; }
 };

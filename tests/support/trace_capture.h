@@ -23,17 +23,29 @@ struct CapturedRecord {
 
 class TraceCapture {
 public:
-    TraceCapture() { tracekit::SetTraceSink(&Sink, this); }
+    TraceCapture() {
+        tracekit::SetTraceSink(
+            [](const tracekit::TraceRecord& r, void* self) {
+                static_cast<TraceCapture*>(self)->m_records.push_back(
+                    {r.module, r.level, r.sourceFile ? r.sourceFile : L"", r.line, r.message ? r.message : L""});
+            },
+            this);
+    }
     ~TraceCapture() { tracekit::SetTraceSink(nullptr, nullptr); }
     TraceCapture(const TraceCapture&) = delete;
     TraceCapture& operator=(const TraceCapture&) = delete;
 
     const std::vector<CapturedRecord>& records() const { return m_records; }
     // (level, message) pairs, the shape most assertions want.
-    std::vector<std::pair<unsigned, std::wstring>> levelsAndMessages() const;
+    std::vector<std::pair<unsigned, std::wstring>> levelsAndMessages() const {
+        std::vector<std::pair<unsigned, std::wstring>> result;
+        for (const auto& record : m_records) {
+            result.emplace_back(record.level, record.message);
+        }
+        return result;
+    }
 
 private:
-    static void Sink(const tracekit::TraceRecord& record, void* context);
     std::vector<CapturedRecord> m_records;
 };
 
