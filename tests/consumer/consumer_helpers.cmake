@@ -1,3 +1,16 @@
+# Helpers of the consumer and embedding test scripts.
+
+# run(COMMAND...): runs a command, stops the test with its output when it
+# fails, and leaves its output in `last_output`.
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "failed (${result}): ${command}\n${output}")
+  endif()
+  set(last_output "${output}" PARENT_SCOPE)
+endfunction()
+
 # probe_headers(BUILD_DIR): in a configured consumer build, the four public
 # headers each compile alone through the library's include path, and the
 # internal headers are not found on it.
