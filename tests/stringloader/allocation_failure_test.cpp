@@ -1,6 +1,6 @@
 // Out of memory: this binary replaces every form of the global operator new
 // so that, while armed, the n-th allocation fails (once), and walks n over
-// every allocation of a copy, an assignment, a one-file load and a directory
+// every allocation of a copy, an assignment and a directory
 // load. Each step must free what it allocated (counted here; LSan checks the
 // same under the asan preset) and leave the state the loader promises.
 #include <gtest/gtest.h>
@@ -20,13 +20,9 @@ std::atomic<long> g_countdown{kUnarmed}, g_live{0};
 
 // The library allocates nothing over-aligned, so the aligned forms stay the
 // runtime's own; the other forms of the runtime call these.
-static void* Allocate(std::size_t size) noexcept {
-    void* memory = g_countdown.fetch_sub(1) == 0 ? nullptr : std::malloc(size + 1);
-    g_live += memory != nullptr ? 1 : 0;
-    return memory;
-}
 void* operator new(std::size_t n) {
-    void* memory = Allocate(n);
+    void* memory = g_countdown.fetch_sub(1) == 0 ? nullptr : std::malloc(n + 1);
+    g_live += memory != nullptr ? 1 : 0;
     return memory != nullptr ? memory : throw std::bad_alloc();
 }
 static void Release(void* memory) noexcept {
@@ -98,41 +94,33 @@ std::wstring TableText(const std::wstring& tag) {
 // stands in for a text the file holds. A failed copy never exists (the exception reaches the
 // caller); a failed assignment leaves an empty store and the previous default language.
 TEST(AllocationFailureTest, EveryFailedAllocationLeavesThePromisedState) {
-    testsupport::TempDir single, dir;
-    testsupport::WriteTextFile(single.file("de.cfg"), TableText(L"de"));
+    testsupport::TempDir dir;
     testsupport::WriteTextFile(dir.file("de.cfg"), TableText(L"de"), testsupport::Encoding::Utf16LeBom);
     testsupport::WriteTextFile(dir.file("en.cfg"), TableText(L"en"));
     testsupport::WriteTextFile(dir.file("zh_tw.cfg"), TableText(L"zh"));
     testsupport::ScopedSettings settings;
-    settings.SetDefaultLangID(0x0404);
-    const std::wstring file = single.wfile("de.cfg"), directory = dir.wpath();
+    settings.SetNumber(L"EUQDefaultLangID", 0x0404);
+    const std::wstring directory = dir.wpath();
     LoaderAccess start;
     start.AddText(0x0407, 0, L"kept (de 0)").AddText(0x0407, 14, L"kept (de 14)").AddText(9, 20, L"kept (en 20)");
     start.AddLanguage(0x0411).OverrideDefaultLangID(0x0411);
     const Entries held = Flatten(start);
-    const auto walkLoad = [&](const auto& load) {
-        LoaderAccess full = start;
-        load(full); // also makes the first-use allocations that stay, outside the walk
-        const Entries complete = Flatten(full);
-        const long steps = Walk(start, load, [&](const LoaderAccess& loader, bool failed, long n) {
-            const Entries now = Flatten(loader);
-            Entries withComplete = now, withHeld = held; // insert() keeps the values present
-            withComplete.insert(complete.begin(), complete.end());
-            withHeld.insert(now.begin(), now.end());
-            EXPECT_TRUE(withHeld == now && (failed ? withComplete == complete : now == complete)) << "step " << n;
-            const int language = loader.GetDefaultLangID();
-            EXPECT_TRUE(language == full.GetDefaultLangID() || (failed && language == 0x0411)) << "step " << n;
-        });
-        std::printf("walked %ld allocations\n", steps);
-        EXPECT_GT(steps, static_cast<long>(complete.size() - held.size()) +
-                             10); // one allocation per addition, and the file's own
-        return full;
-    };
-    walkLoad([&](LoaderAccess& loader) { loader.LoadStringTableForLanguage(file.c_str(), 0x0407); });
-    const LoaderAccess source =
-        walkLoad([&](LoaderAccess& loader) { EXPECT_TRUE(loader.LoadAllLanguageStringTable(directory.c_str())); });
-
+    const auto load = [&](LoaderAccess& loader) { EXPECT_TRUE(loader.LoadAllLanguageStringTable(directory.c_str())); };
+    LoaderAccess source = start;
+    load(source); // also makes the first-use allocations that stay, outside the walk
     const Entries loaded = Flatten(source);
+    long steps = Walk(start, load, [&](const LoaderAccess& loader, bool failed, long n) {
+        const Entries now = Flatten(loader);
+        Entries withComplete = now, withHeld = held; // insert() keeps the values present
+        withComplete.insert(loaded.begin(), loaded.end());
+        withHeld.insert(now.begin(), now.end());
+        EXPECT_TRUE(withHeld == now && (failed ? withComplete == loaded : now == loaded)) << "step " << n;
+        const int language = loader.GetDefaultLangID();
+        EXPECT_TRUE(language == source.GetDefaultLangID() || (failed && language == 0x0411)) << "step " << n;
+    });
+    std::printf("walked %ld allocations\n", steps);
+    EXPECT_GT(steps, static_cast<long>(loaded.size() - held.size()) + 10); // one per addition, and the file's own
+
     bool copied = false;
     const auto copyThenAssign = [&](LoaderAccess& target) {
         copied = false;
@@ -140,7 +128,7 @@ TEST(AllocationFailureTest, EveryFailedAllocationLeavesThePromisedState) {
         copied = true;
         target = copy;
     };
-    const long steps = Walk(start, copyThenAssign, [&](const LoaderAccess& target, bool failed, long n) {
+    steps = Walk(start, copyThenAssign, [&](const LoaderAccess& target, bool failed, long n) {
         EXPECT_EQ(Flatten(target), !failed ? loaded : copied ? Entries() : held) << "step " << n;
         EXPECT_EQ(target.GetDefaultLangID(), failed ? 0x0411 : 0x0404) << "step " << n;
     });

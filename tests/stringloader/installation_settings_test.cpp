@@ -69,10 +69,9 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
     for (const auto& c : cases) {
         testsupport::TempDir home; // EUQ/res holds en.cfg and zh_cn.cfg
         testsupport::MakeDirectory(home.file("EUQ/res"));
-        testsupport::WriteTextFile(home.file("EUQ/res/en.cfg"), L"[Strings]\nIDS_SPAM_FOLDER_NAME=Spam\n");
-        testsupport::WriteTextFile(home.file("EUQ/res/zh_cn.cfg"),
-                                   L"[Strings]\r\nIDS_SPAM_FOLDER_NAME=\u5783\u573e\r\n",
-                                   testsupport::Encoding::Utf16LeBom);
+        for (const char* name : {"EUQ/res/en.cfg", "EUQ/res/zh_cn.cfg"}) {
+            testsupport::WriteTextFile(home.file(name), testsupport::LoaderAccess::TableText(L"x"));
+        }
         testsupport::ScopedSettings settings;
         const std::wstring homeValue = c.homeDir == nullptr ? L"" : *c.homeDir != L'\0' ? c.homeDir : home.wpath();
         if (c.homeDir != nullptr) {

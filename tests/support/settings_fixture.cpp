@@ -40,16 +40,12 @@ ScopedSettings& ScopedSettings::SetNumber(const std::wstring& name, std::uint64_
 
 #ifdef _WIN32
 
-namespace {
-
 // Removes the settings key with its values; true when it is gone.
-bool DeleteSettingsKey() {
+static bool DeleteSettingsKey() {
     const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WOW64_64KEY, 0); // the tree call leaves the key itself
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
-
-} // namespace
 
 ScopedSettings::ScopedSettings() : m_lock(CreateMutexW(nullptr, FALSE, L"Local\\util_stringloader_tests_registry")) {
     // WAIT_ABANDONED (a test process died holding the lock) still hands it over.

@@ -32,7 +32,6 @@ public:
     ScopedSettings& SetString(const std::wstring& name, const std::wstring& text, std::uint32_t type = 1);
     // Little-endian: four bytes, eight for REG_QWORD (11).
     ScopedSettings& SetNumber(const std::wstring& name, std::uint64_t value, std::uint32_t type = 4);
-    ScopedSettings& SetDefaultLangID(std::uint32_t languageID) { return SetNumber(L"EUQDefaultLangID", languageID); }
 
 private:
 #ifdef _WIN32

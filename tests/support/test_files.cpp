@@ -53,19 +53,13 @@ void WriteTextFile(const std::string& path, const std::wstring& text, Encoding e
     const bool bigEndian = encoding == Encoding::Utf16BeBom;
     std::string bytes = bigEndian ? "\xFE\xFF" : encoding == Encoding::Utf16LeBom ? "\xFF\xFE" : "";
     // A Windows-1252 byte, or a UTF-16 unit; above U+FFFF (32-bit wchar_t only) a surrogate pair.
-    const auto put = [&](unsigned long unit) {
+    const auto put = [&](char16_t unit) {
         const std::string pair = {static_cast<char>(unit >> (bigEndian ? 8 : 0)),
                                   static_cast<char>(unit >> (bigEndian ? 0 : 8))};
         bytes += encoding == Encoding::Cp1252 ? pair.substr(0, 1) : pair;
     };
     for (const wchar_t c : text) {
-        const auto cp = static_cast<unsigned long>(c);
-        if (cp >= 0x10000 && cp <= 0x10FFFF && encoding != Encoding::Cp1252) {
-            put(0xD800 + ((cp - 0x10000) >> 10));
-            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            put(cp);
-        }
+        basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), put);
     }
     WriteBytes(path, bytes);
 }

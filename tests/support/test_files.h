@@ -51,7 +51,7 @@ private:
     std::string m_path;
 };
 
-// Writes `text` (wide) to `path` in `encoding`; Cp1252 keeps only code points below 256.
+// Writes `text` (wide) to `path` in `encoding`; Cp1252 takes code points below 256 only.
 void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding = Encoding::Utf8);
 // Writes raw bytes.
 void WriteBytes(const std::string& path, const std::string& bytes);
