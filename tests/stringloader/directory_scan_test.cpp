@@ -23,8 +23,7 @@ constexpr int kSpam = 14;
 const std::wstring kScan = L"CUtilStringLoader::EnumLangaugeIDAndLoadStringTables";
 const std::wstring kFile = L"CUtilStringLoader::LoadAllLanguageStringTable";
 
-const std::string kSource = __FILE__;
-const std::string kData = kSource.substr(0, kSource.rfind('/')) + "/data/";
+const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 
 // Scans `directory` and answers the records of the scan, without the file reader's per-string and exit ones.
 Records Scan(LoaderAccess& loader, const std::wstring& directory) {

@@ -16,8 +16,7 @@ namespace {
 
 using testsupport::LoaderAccess;
 
-const std::string kSource = __FILE__;
-const std::string kData = kSource.substr(0, kSource.rfind('/')) + "/data/";
+const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 
 // A list field of the data files: numbers in C notation, "five" for five languages.
 std::vector<int> Ints(const std::string& field) {

@@ -21,8 +21,7 @@ public:
     using CUtilLocaleLCIDConverter::s_PrimaryLangIDTbl;
 };
 
-const std::string kSource = __FILE__;
-const std::string kData = kSource.substr(0, kSource.rfind('/')) + "/data/";
+const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 
 // Each row of data/locale_names.txt: a name that converts writes no record, one
 // that fails writes exactly the row's record.
