@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "support/golden_table.h"
 #include "support/test_files.h"
 #include "win32_api.h"
 
@@ -22,7 +20,6 @@ namespace {
 
 using testsupport::TempDir;
 using Names = std::vector<std::wstring>;
-const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/search/";
 
 // The names a search returns, a directory's with "/" appended, and the error
 // code it ends with.
@@ -41,31 +38,32 @@ std::pair<Names, DWORD> Search(const std::wstring& pattern) {
     return {names, error};
 }
 
-// Names match case-blind and come in the order of data/search/entries.txt.
-// Separators may be doubled or '/', a literal name matches case-blind, and
-// failures have their codes (data/search/patterns.txt).
+// Names match case-blind and come in upper-case ordinal order: '-' sorts
+// before the letters and '_' (0x5F) after them. Separators may be doubled or
+// '/', a literal name matches case-blind, and failures have their codes.
 TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
     TempDir dir;
     TempDir empty;
-    Names all;
-    for (const auto& [line, row] : testsupport::ReadTable(kData + "entries.txt")) {
-        row[0].back() == '/' ? testsupport::MakeDirectory(dir.file(row[0].substr(0, row[0].size() - 1)))
-                             : testsupport::WriteBytes(dir.file(row[0]), "x");
-        if (row.size() == 1) {
-            all.push_back(testsupport::Widen(row[0]));
-        }
+    for (const char* name : {"en.cfg", "EN2.CFG", "de.Cfg", "b.CFG", "zh_CN.cfg", "zh-TW.cfg", "zhA.cfg", "_u.cfg",
+                             "1.cfg", ".cfg", "ab.cfg", "a_b.cfg", "aab.cfg", "a.cfg.bak", "a.cf", "acfg", "a"}) {
+        testsupport::WriteBytes(dir.file(name), "x");
     }
-    const auto rows = testsupport::ReadTable(kData + "patterns.txt");
-    ASSERT_TRUE(all.size() == 14 && rows.size() == 9);
-    for (const auto& [line, row] : rows) {
-        std::wstring pattern = testsupport::Widen(row[0]);
-        for (const auto& [name, path] : {std::pair(L"{dir}", dir.wpath()), std::pair(L"{empty}", empty.wpath())}) {
-            if (pattern.find(name) == 0) {
-                pattern.replace(0, std::wcslen(name), path);
-            }
-        }
-        const Names names = row[1] == "*" ? all : row[1].empty() ? Names{} : Names{testsupport::Widen(row[1])};
-        EXPECT_EQ(Search(pattern), std::pair(names, static_cast<DWORD>(std::stoul(row[2])))) << line;
+    testsupport::MakeDirectory(dir.file("x.cfg"));
+    const Names all = {L".cfg",   L"1.cfg",   L"aab.cfg", L"ab.cfg",    L"a_b.cfg", L"b.CFG",     L"de.Cfg",
+                       L"en.cfg", L"EN2.CFG", L"x.cfg/",  L"zh-TW.cfg", L"zhA.cfg", L"zh_CN.cfg", L"_u.cfg"};
+    const std::pair<std::wstring, std::pair<Names, DWORD>> rows[] = {
+        {dir.wpath() + L"\\*.cfg", {all, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\\\*.cfg", {all, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"/*.cfg", {all, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\EN.CFG", {{L"en.cfg"}, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\*.ini", {{}, ERROR_FILE_NOT_FOUND}},
+        {empty.wpath() + L"\\*.cfg", {{}, ERROR_FILE_NOT_FOUND}},
+        {dir.wpath() + L"\\nonexistent\\*.cfg", {{}, ERROR_PATH_NOT_FOUND}},
+        {dir.wpath() + L"\\", {{}, ERROR_FILE_NOT_FOUND}},
+        {L"", {{}, ERROR_PATH_NOT_FOUND}},
+    };
+    for (const auto& [pattern, result] : rows) {
+        EXPECT_EQ(Search(pattern), result) << testsupport::Narrow(pattern);
     }
 }
 
