@@ -3,11 +3,11 @@
 // language merges.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/golden_table.h"
 #include "support/loader_access.h"
 #include "support/test_files.h"
 #include "support/trace_capture.h"
@@ -23,11 +23,7 @@ constexpr int kSpam = 14;
 const std::wstring kScan = L"CUtilStringLoader::EnumLangaugeIDAndLoadStringTables";
 const std::wstring kFile = L"CUtilStringLoader::LoadAllLanguageStringTable";
 
-void WriteTables(const TempDir& dir, std::initializer_list<std::pair<const char*, const wchar_t*>> files) {
-    for (const auto& [name, spamText] : files) {
-        testsupport::WriteTextFile(dir.file(name), L"[Strings]\r\nIDS_SPAM_FOLDER_NAME=" + std::wstring(spamText));
-    }
-}
+const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 
 // Scans `directory` and answers the records of the scan, without the file reader's per-string and exit ones.
 Records Scan(LoaderAccess& loader, const std::wstring& directory) {
@@ -47,36 +43,28 @@ Records Scan(LoaderAccess& loader, const std::wstring& directory) {
 // by their first two letters. The directory is given with a trailing
 // separator, which the file paths keep as it is. Files of one language merge
 // in search order: en.cfg, english.cfg, en_au.cfg ('G' sorts before '_'), and
-// zh-tw.cfg before zh_tw.cfg.
+// zh-tw.cfg before zh_tw.cfg. The entries and records are in data/scan_*.txt.
 TEST(DirectoryScanTest, LoadsOrSkipsEachEntryInSearchOrderAndMergesOneLanguage) {
     TempDir dir;
-    WriteTables(dir, {{"en.cfg", L""},
-                      {"en_au.cfg", L"Junk"},
-                      {"english.cfg", L"Spam"},
-                      {"zh_tw.cfg", L"underscore"},
-                      {"zh-tw.cfg", L"hyphen"},
-                      {"fred.cfg", L"Pourriel"},
-                      {"a.cfg", L"x"},
-                      {"readme.cfg", L"x"}});
-    testsupport::MakeDirectory(dir.file("de.cfg"));
+    for (const auto& [line, row] : testsupport::ReadTable(kData + "scan_files.txt")) {
+        if (row[0].back() == '/') {
+            testsupport::MakeDirectory(dir.file(row[0].substr(0, row[0].size() - 1)));
+        } else {
+            testsupport::WriteTextFile(dir.file(row[0]),
+                                       L"[Strings]\r\nIDS_SPAM_FOLDER_NAME=" + testsupport::Unescape(row[1]));
+        }
+    }
     const std::wstring d = dir.wpath() + L"\\";
-    const auto file = [&d](const wchar_t* name, int id) {
-        return Records::value_type{0x110, kFile + L", ini path: " + d + name + L", LANDID: " + std::to_wstring(id)};
-    };
+    Records expected;
+    for (const auto& [line, row] : testsupport::ReadTable(kData + "scan_records.txt")) {
+        std::wstring message = testsupport::Unescape(row[1]);
+        if (message.find(L"{d}") != std::wstring::npos) {
+            message.replace(message.find(L"{d}"), 3, d);
+        }
+        expected.emplace_back(std::stoul(row[0], nullptr, 0), message);
+    }
+    ASSERT_EQ(expected.size(), 13u);
     LoaderAccess loader;
-    const Records expected = {{0x110, kScan + L", ini path: " + d},
-                              {0x1003, L"Locale string size < 2"},
-                              {0x1003, L"Invalid string table file a.cfg, skip file"},
-                              file(L"de.cfg", 7),
-                              file(L"en.cfg", 9),
-                              file(L"english.cfg", 9),
-                              file(L"en_au.cfg", 9),
-                              file(L"fred.cfg", 0x0c),
-                              {0x1003, L"Can't match any of the primary lang id"},
-                              {0x1003, L"Invalid string table file readme.cfg, skip file"},
-                              file(L"zh-tw.cfg", 0x0404),
-                              file(L"zh_tw.cfg", 0x0404),
-                              {0x111, kScan}};
     EXPECT_EQ(Scan(loader, d), expected);
     EXPECT_EQ(loader.m_stringTables.size(), 4u);
     EXPECT_EQ(loader.LoadStringW(9, kSpam, false).str(), L"Spam");

@@ -1,9 +1,8 @@
-// Tests of CUtilLocaleLCIDConverter: locale names to language IDs and back, the
-// code tables and their row matcher, and the records written when a name
-// cannot be converted.
+// Tests of CUtilLocaleLCIDConverter: locale names to language IDs and back and
+// the records written when a name cannot be converted (rows in
+// data/locale_names.txt), the code tables and their row matcher.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <iterator>
@@ -11,12 +10,10 @@
 
 #include "Util_StringLoader.h"
 #include "platform/common/module_handle.h"
+#include "support/golden_table.h"
 #include "support/trace_capture.h"
 
 namespace {
-
-const wchar_t* const kShort = L"Locale string size < 2";
-const wchar_t* const kNoCode = L"Can't match any of the primary lang id";
 
 class ConverterAccess : public CUtilLocaleLCIDConverter {
 public:
@@ -24,52 +21,28 @@ public:
     using CUtilLocaleLCIDConverter::s_PrimaryLangIDTbl;
 };
 
-// A name, its language ID and that ID converted back: codes in any case and
-// every region row; then the rules: "ca" as language and as region, the third
-// character never looked at, a region brings its sub-language whatever its
-// row's language but converts back only with its own language, unlisted
-// regions, and only names of exactly five UTF-16 units carry a region.
-struct NameRow {
-    const wchar_t* name;
-    std::uint32_t id;
-    const wchar_t* back;
-};
-const NameRow kCodes[] = {{L"en", 0x0009, L"en"},       {L"EN", 0x0009, L"en"},       {L"vi", 0x002a, L"vi"},
-                          {L"EN_uS", 0x0409, L"en_us"}, {L"zh_tw", 0x0404, L"zh_tw"}, {L"zh_cn", 0x0804, L"zh_cn"},
-                          {L"ZH_TW", 0x0404, L"zh_tw"}, {L"en_gb", 0x0809, L"en_gb"}, {L"fr_ca", 0x0c0c, L"fr_ca"},
-                          {L"pt_br", 0x0416, L"pt_br"}, {L"es_es", 0x040a, L"es_es"}};
-const NameRow kRules[] = {{L"ca_ca", 0x0c03, L"ca"},  {L"zh-tw", 0x0404, L"zh_tw"}, {L"en_tw", 0x0409, L"en_us"},
-                          {L"en_ca", 0x0c09, L"en"},  {L"en_au", 0x0009, L"en"},    {L"en_\u0175s", 0x0009, L"en"},
-                          {L"en_usa", 0x0009, L"en"}, {L"zh_tw_x", 0x0004, L"zh"},  {L"en\U0001F600us", 0x0009, L"en"}};
+const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 
-// Names that give 0 and the one record they write. Only 'a' to 'z' fold: no
-// other value may pass for a letter.
-struct FailureRow {
-    const wchar_t* name;
-    const wchar_t* record;
-};
-const FailureRow kFailures[] = {{L"", kShort},         {L"e", kShort},        {L"\U0001F600", kNoCode},
-                                {L"xx", kNoCode},      {L"tw", kNoCode},      {L"\u00c5n", kNoCode},
-                                {L"\u0165n", kNoCode}, {L"\u0131t", kNoCode}, {L"\U00010065n", kNoCode}};
-
+// Each row of data/locale_names.txt: a name that converts writes no record, one
+// that fails writes exactly the row's record.
 void CheckNames() {
     const CUtilLocaleLCIDConverter converter;
-    testsupport::TraceCapture capture;
-    const auto check = [&converter](const NameRow& row) {
-        EXPECT_EQ(converter.LocaleToLangID(row.name), row.id) << row.back;
-        EXPECT_EQ(converter.LangIDToLocale(row.id).str(), row.back);
-    };
-    std::for_each(std::begin(kCodes), std::end(kCodes), check);
-    std::for_each(std::begin(kRules), std::end(kRules), check);
-    EXPECT_TRUE(capture.records().empty());
-    for (const auto& row : kFailures) {
-        testsupport::TraceCapture failure;
-        EXPECT_EQ(converter.LocaleToLangID(row.name), 0u) << row.name;
-        const auto records = failure.records();
-        ASSERT_EQ(records.size(), 1u) << row.name;
-        EXPECT_TRUE(records[0].level == 0x1003u && records[0].message == row.record &&
-                    records[0].sourceFile == L".\\Util_StringLoader" &&
-                    records[0].module == basekit::detail::ThisModuleHandle());
+    const auto table = testsupport::ReadTable(kData + "locale_names.txt");
+    ASSERT_EQ(table.size(), 29u);
+    for (const auto& [line, row] : table) {
+        const std::wstring name = testsupport::Unescape(row[0]);
+        const auto id = static_cast<std::uint32_t>(std::stoul(row[1], nullptr, 0));
+        testsupport::TraceCapture capture;
+        EXPECT_EQ(converter.LocaleToLangID(name.c_str()), id) << line;
+        const auto records = capture.records();
+        ASSERT_EQ(records.size(), id == 0 ? 1u : 0u) << line;
+        if (id != 0) {
+            EXPECT_EQ(converter.LangIDToLocale(id).str(), testsupport::Unescape(row[2])) << line;
+        } else {
+            EXPECT_TRUE(records[0].level == 0x1003u && records[0].message == testsupport::Unescape(row[2]) &&
+                        records[0].sourceFile == L".\\Util_StringLoader" &&
+                        records[0].module == basekit::detail::ThisModuleHandle());
+        }
     }
 }
 

@@ -3,11 +3,11 @@
 // semantics of the loader object.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include <sstream>
 #include <string>
 #include <type_traits>
-#include <utility>
 
+#include "support/golden_table.h"
 #include "support/loader_access.h"
 
 namespace {
@@ -16,50 +16,28 @@ using testsupport::LoaderAccess;
 
 constexpr int kSpam = 14; // IDS_SPAM_FOLDER_NAME
 
-// The store: each language with its text for string 14, or null for a language
-// loaded without it.
-struct LookupRow {
-    std::initializer_list<std::pair<int, const wchar_t*>> store;
-    int languageID;
-    bool fallback;
-    const wchar_t* expected;
-};
+const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 
-const LookupRow kLookupRows[] = {
-    {{{0x0804, L"cn"}, {4, L"zh"}}, 0x0804, true, L"cn"},               // the exact language comes first
-    {{{0x0804, nullptr}, {4, L"zh"}, {9, L"en"}}, 0x0804, true, L"zh"}, // neutral table fills the gap
-    {{{0x0804, nullptr}, {4, L"zh"}}, 0x0804, false, L""},              // no fallback asked
-    {{{0x0804, nullptr}, {4, nullptr}, {9, L"en"}}, 0x0804, true, L""}, // loaded neutral table ends the search
-    {{{0x0404, L"tw"}, {9, L"en"}}, 0x0804, true, L"en"},               // a sibling sub-language is never asked
-    {{{0x0409, L"us"}}, 0x0804, true, L""},                             // only neutral English is the fallback
-    {{{4, nullptr}, {9, L"en"}}, 4, true, L""},                         // neutral asked: its own table ends it
-    {{{9, L"en"}}, 0x0409, true, L"en"},                                // neutral English by the neutral step
-    {{{9, L"en"}}, 0, true, L"en"},                                     // language 0
-    {{{-5, L"neg"}}, -5, false, L"neg"},                                // negative IDs are stored exactly
-    {{{0x0404, L"tw"}}, 0x10404, false, L""},                           // stored IDs are not masked
-    {{{0x10004, L"one"}, {0x20004, L"two"}}, 0x0804, true, L"two"},     // neutral above bit 15: last holder
-    {{{0x10004, L"one"}, {0x20004, nullptr}, {9, L"en"}}, 0x0804, true, L"one"},
-};
-
+// Rows in data/lookup.txt, under a default language that takes no part in the
+// lookup; every row also asks for a string ID no table has.
 TEST(LookupTest, FallbackChain) {
-    for (const LookupRow& row : kLookupRows) {
+    const auto table = testsupport::ReadTable(kData + "lookup.txt");
+    ASSERT_EQ(table.size(), 14u);
+    for (const auto& [line, row] : table) {
         LoaderAccess loader;
-        for (const auto& [languageID, text] : row.store) {
+        loader.OverrideDefaultLangID(0x040a);
+        std::istringstream store(row[0]);
+        for (std::string entry; store >> entry;) {
+            const int languageID = std::stoi(entry, nullptr, 0);
             loader.AddLanguage(languageID);
-            if (text != nullptr) {
-                loader.AddText(languageID, kSpam, text);
+            if (entry.find('=') != std::string::npos) {
+                loader.AddText(languageID, kSpam, testsupport::Unescape(entry.substr(entry.find('=') + 1)).c_str());
             }
         }
-        EXPECT_EQ(loader.LoadStringW(row.languageID, kSpam, row.fallback).str(), row.expected) << (&row - kLookupRows);
-        EXPECT_TRUE(loader.LoadStringW(row.languageID, 99, true).empty()); // no such string ID anywhere
+        const int languageID = std::stoi(row[1], nullptr, 0);
+        EXPECT_EQ(loader.LoadStringW(languageID, kSpam, row[2] == "1").str(), testsupport::Unescape(row[3])) << line;
+        EXPECT_TRUE(loader.LoadStringW(languageID, 99, true).empty());
     }
-}
-
-TEST(LookupTest, DefaultLanguageTakesNoPartInTheLookup) {
-    LoaderAccess loader;
-    EXPECT_EQ(loader.GetDefaultLangID(), 9);
-    loader.AddText(9, kSpam, L"en").AddText(0x040a, kSpam, L"es").OverrideDefaultLangID(0x040a);
-    EXPECT_EQ(loader.LoadStringW(0x0804, kSpam, true).str(), L"en");
 }
 
 // LoadStringW takes its own path; these two are for derived classes and tools.
