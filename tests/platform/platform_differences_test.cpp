@@ -1,16 +1,13 @@
 // Where the Linux stand-ins and the real Win32 calls answer differently, on
 // purpose, beyond the reader's golden table (data/profile/expected.txt): the
-// Linux build resolves bare file names against the current directory, opens
-// files named after DOS devices as files, and matches long names only, while
-// Windows looks bare names up in the Windows directory, opens the device and
-// may match 8.3 short names (always under Wine).
+// Linux build resolves bare file names against the current directory and opens
+// files named after DOS devices as files, while Windows looks bare names up in
+// the Windows directory and opens the device.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "Util_StringLoader.h"
 #include "support/test_files.h"
 #include "win32_api.h"
 
@@ -21,9 +18,8 @@ namespace fs = std::filesystem;
 const std::wstring kDefault = L"Cannot load string:K";
 #ifdef _WIN32
 constexpr bool kWindows = true;
-const bool kWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 #else
-constexpr bool kWindows = false, kWine = false;
+constexpr bool kWindows = false;
 #endif
 
 // Writes "[Strings] K=file" to a fresh directory (through the \\?\ form on
@@ -49,19 +45,6 @@ TEST(PlatformDifferencesTest, FileNames) {
     EXPECT_EQ(Read("ul_bare.cfg"), kWindows ? kDefault : L"file");
     // DosDeviceNames: Windows opens the device, never the file.
     EXPECT_EQ(Read("./nul.cfg"), kWindows ? kDefault : L"file");
-}
-
-TEST(PlatformDifferencesTest, ShortNameMatchesOfTheSearchPattern) {
-    testsupport::TempDir dir;
-    testsupport::WriteTextFile(dir.file("fr.cfgx"), L"[Strings]\nIDS_SPAM_FOLDER_NAME=Pourriel\n");
-    CUtilStringLoader loader;
-    ASSERT_TRUE(loader.LoadAllLanguageStringTable(dir.wpath().c_str()));
-    std::vector<int> languages;
-    int count = 4;
-    ASSERT_EQ(loader.GetLanguages(&languages, &count), 0u);
-    // "fr.cfgx" has the short name FR~1.CFG, which "*.cfg" matches wherever the
-    // volume keeps short names (always under Wine); Linux matches long names only.
-    EXPECT_TRUE(kWindows && !kWine ? true : languages == (kWine ? std::vector<int>{0x0c} : std::vector<int>{}));
 }
 
 } // namespace

@@ -39,6 +39,7 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace {
 
 using testsupport::LoaderAccess;
+const std::wstring kLong(30, L'y');                          // texts longer than a string's inline buffer
 using Entries = std::map<std::pair<int, int>, std::wstring>; // (language, string ID or -1 for its table) -> text
 
 Entries Flatten(const LoaderAccess& loader) {
@@ -77,17 +78,6 @@ template <typename Operation, typename Check> long Walk(const LoaderAccess& star
     return n;
 }
 
-// Texts for most keys, empty values for some, no line (a placeholder) for others.
-std::wstring TableText(const std::wstring& tag) {
-    std::wstring text = L"[Strings]\r\n";
-    for (const auto& row : LoaderAccess::s_IDStringMapping) {
-        const std::wstring value =
-            row.stringID % 5 == 2 ? L"" : tag + std::to_wstring(row.stringID) + std::wstring(30, L'y');
-        text += row.stringID % 7 == 3 ? L"" : std::wstring(row.keyName) + L"=" + value + L"\r\n";
-    }
-    return text;
-}
-
 // Each operation starts from texts an earlier load left (some of a language
 // loaded again). A failed load keeps every table and text held before it, and
 // what it added is part of the full load's additions: no placeholder ever
@@ -95,9 +85,10 @@ std::wstring TableText(const std::wstring& tag) {
 // caller); a failed assignment leaves an empty store and the previous default language.
 TEST(AllocationFailureTest, EveryFailedAllocationLeavesThePromisedState) {
     testsupport::TempDir dir;
-    testsupport::WriteTextFile(dir.file("de.cfg"), TableText(L"de"), testsupport::Encoding::Utf16LeBom);
-    testsupport::WriteTextFile(dir.file("en.cfg"), TableText(L"en"));
-    testsupport::WriteTextFile(dir.file("zh_tw.cfg"), TableText(L"zh"));
+    testsupport::WriteTextFile(dir.file("de.cfg"), LoaderAccess::TableText(kLong + L"de", true),
+                               testsupport::Encoding::Utf16LeBom);
+    testsupport::WriteTextFile(dir.file("en.cfg"), LoaderAccess::TableText(kLong + L"en", true));
+    testsupport::WriteTextFile(dir.file("zh_tw.cfg"), LoaderAccess::TableText(kLong + L"zh", true));
     testsupport::ScopedSettings settings;
     settings.SetNumber(L"EUQDefaultLangID", 0x0404);
     const std::wstring directory = dir.wpath();

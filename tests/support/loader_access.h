@@ -30,11 +30,16 @@ public:
         m_stringTables[languageID][stringID] = text;
         return *this;
     }
-    // A [Strings] section with a line for every key, valued `tag` and the key's string ID.
-    static std::wstring TableText(const std::wstring& tag) {
+    // A [Strings] section valued `tag` and the key's string ID. With `gaps`,
+    // IDs n with n % 5 == 2 have an empty value and those with n % 7 == 3 no line.
+    static std::wstring TableText(const std::wstring& tag, bool gaps = false) {
         std::wstring text = L"[Strings]\n";
         for (const auto& row : s_IDStringMapping) {
-            text += std::wstring(row.keyName) + L"=" + tag + std::to_wstring(row.stringID) + L"\n";
+            const int id = row.stringID;
+            if (!gaps || id % 7 != 3) {
+                text +=
+                    std::wstring(row.keyName) + L"=" + (gaps && id % 5 == 2 ? L"" : tag + std::to_wstring(id)) + L"\n";
+            }
         }
         return text;
     }

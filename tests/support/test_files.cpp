@@ -46,20 +46,14 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding) {
-    if (encoding == Encoding::Utf8 || encoding == Encoding::Utf8Bom) {
-        return WriteBytes(path,
-                          (encoding == Encoding::Utf8Bom ? "\xEF\xBB\xBF" : "") + basekit::detail::EncodeUtf8(text));
+    if (encoding == Encoding::Utf8) {
+        return WriteBytes(path, basekit::detail::EncodeUtf8(text));
     }
-    const bool bigEndian = encoding == Encoding::Utf16BeBom;
-    std::string bytes = bigEndian ? "\xFE\xFF" : encoding == Encoding::Utf16LeBom ? "\xFF\xFE" : "";
-    // A Windows-1252 byte, or a UTF-16 unit; above U+FFFF (32-bit wchar_t only) a surrogate pair.
-    const auto put = [&](char16_t unit) {
-        const std::string pair = {static_cast<char>(unit >> (bigEndian ? 8 : 0)),
-                                  static_cast<char>(unit >> (bigEndian ? 0 : 8))};
-        bytes += encoding == Encoding::Cp1252 ? pair.substr(0, 1) : pair;
-    };
-    for (const wchar_t c : text) {
-        basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), put);
+    std::string bytes = "\xFF\xFE";
+    for (const wchar_t c : text) { // above U+FFFF (32-bit wchar_t only) a surrogate pair
+        basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), [&bytes](char16_t unit) {
+            bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        });
     }
     WriteBytes(path, bytes);
 }

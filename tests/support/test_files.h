@@ -28,7 +28,7 @@ inline std::string Narrow(const std::wstring& text) {
 #endif
 }
 
-enum class Encoding { Utf8, Utf8Bom, Utf16Le, Utf16LeBom, Utf16BeBom, Cp1252 };
+enum class Encoding { Utf8, Utf16LeBom };
 
 // A directory created fresh for one test and removed with everything in it
 // when the object goes away.
@@ -51,7 +51,7 @@ private:
     std::string m_path;
 };
 
-// Writes `text` (wide) to `path` in `encoding`; Cp1252 takes code points below 256 only.
+// Writes `text` (wide) to `path` as UTF-8, or as UTF-16LE with a byte-order mark.
 void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding = Encoding::Utf8);
 // Writes raw bytes.
 void WriteBytes(const std::string& path, const std::string& bytes);
