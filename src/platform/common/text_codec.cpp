@@ -84,8 +84,12 @@ void AppendUtf8(std::string& out, char32_t cp) {
 // advances i past it.
 char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
     const auto cp = static_cast<char32_t>(text[i++]);
-    if (sizeof(wchar_t) == 2 && IsHighSurrogate(cp) && i < text.size() && IsLowSurrogate(text[i])) {
-        return JoinSurrogates(cp, text[i++]);
+    if (sizeof(wchar_t) == 2 && IsHighSurrogate(cp) && i < text.size()) {
+        const auto next = static_cast<char32_t>(text[i]);
+        if (IsLowSurrogate(next)) {
+            ++i;
+            return JoinSurrogates(cp, next);
+        }
     }
     return cp;
 }
@@ -142,7 +146,7 @@ std::wstring DecodeUtf8(std::string_view bytes) {
 
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
     const auto unitAt = [&](std::size_t k) -> char32_t {
-        const auto b0 = static_cast<unsigned char>(bytes[2 * k]), b1 = static_cast<unsigned char>(bytes[2 * k + 1]);
+        const char32_t b0 = static_cast<unsigned char>(bytes[2 * k]), b1 = static_cast<unsigned char>(bytes[2 * k + 1]);
         return bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0;
     };
     const std::size_t units = bytes.size() / 2; // an odd trailing byte is dropped

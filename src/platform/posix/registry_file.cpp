@@ -41,10 +41,10 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
 
 int HexDigitValue(wchar_t c) {
     if (c >= L'0' && c <= L'9') {
-        return static_cast<int>(c - L'0');
+        return static_cast<int>(c) - '0';
     }
     const wchar_t upper = AsciiUpper(c);
-    return upper >= L'A' && upper <= L'F' ? static_cast<int>(upper - L'A') + 10 : -1;
+    return upper >= L'A' && upper <= L'F' ? static_cast<int>(upper) - 'A' + 10 : -1;
 }
 
 // Reads 1..maxDigits hex digits at text[*pos]; false when there are none or
