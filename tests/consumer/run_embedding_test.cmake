@@ -1,6 +1,7 @@
 # A parent project that embeds the library with add_subdirectory(), built the
 # way a downstream team checks its own code: clang with AddressSanitizer and
-# UndefinedBehaviorSanitizer. The consumer must link and run, the library's
+# UndefinedBehaviorSanitizer, and strict warnings as errors, which reach our
+# sources through the parent's CMAKE_CXX_FLAGS. The consumer must link and run, the library's
 # include path must give it the public headers only, the embedded build must
 # not build our internal library, and the parent's install must not install
 # anything of ours.
@@ -22,14 +23,20 @@ set(build ${WORK_DIR}/build)
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 
-set(sanitize "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer")
+set(flags "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+          "-Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow -Werror")
+get_filename_component(compiler_name ${CXX_COMPILER} NAME)
+if(NOT compiler_name MATCHES "clang")
+  list(APPEND flags -Wuseless-cast) # GCC's alone
+endif()
+string(JOIN " " flags ${flags})
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${build} -G ${GENERATOR} -DCMAKE_BUILD_TYPE=Debug
-    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_CXX_FLAGS=${sanitize} -DCONSUMER_FIND=subdirectory
+    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_CXX_FLAGS=${flags} -DCONSUMER_FIND=subdirectory
     -DUTIL_STRINGLOADER_SOURCE_DIR=${SOURCE_DIR})
 run(${CMAKE_COMMAND} --build ${build} --parallel 2)
 set(ENV{ASAN_OPTIONS} "detect_leaks=1")
 run(${build}/consumer ${SOURCE_DIR}/examples/res)
-message(STATUS "consumer under ASan + UBSan: ${last_output}")
+message(STATUS "consumer under ASan + UBSan, warnings as errors: ${last_output}")
 
 file(GLOB_RECURSE internal ${build}/*util_stringloader_internal*)
 if(internal)
