@@ -14,7 +14,9 @@ namespace basekit::detail {
 // Appends the formatted text to `out`. "%s" and "%S" become "%ls", "%c"
 // becomes "%lc", "%hs" stays narrow; "%d %i %u %x %X %o %p %%" with their
 // flags, width, precision and length modifiers pass unchanged. A conversion
-// the library does not know is copied literally and takes no argument.
+// the library does not know is copied literally and takes no argument. A text
+// longer than 2^20 characters appends nothing, and widths and precisions that
+// ask for more append nothing without formatting.
 void AppendFormatV(std::wstring& out, const wchar_t* format, va_list args);
 
 } // namespace basekit::detail

@@ -47,6 +47,11 @@ public:
     // wide character and "%%" a percent sign. Flags, width and precision are
     // honoured; "l" and "ll" widen the integer conversions. A null string
     // argument prints as "(null)". Unknown conversions are copied literally.
+    // A text longer than 1,048,576 (2^20) characters is not made: the content
+    // becomes empty. Widths and precisions (with '*', their arguments) that
+    // alone ask for more are refused at once, before anything is formatted.
+    // A narrow string argument that the C library cannot convert also leaves
+    // the content empty.
     WideString& Format(const wchar_t* format, ...);
 
     // The NUL-terminated content; never null for this implementation.

@@ -1,9 +1,12 @@
-// WideString formatting and operators, the two path operations, and the text
+// WideString formatting and operators, the length limit of formatting, the two path operations, and the text
 // codec beyond what the profile reader's golden files show: the bounds of UTF-8
 // validity, encoding back to UTF-8, and file names whose bytes are not UTF-8
 // surviving the trip to wide text and back.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <climits>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -33,6 +36,42 @@ TEST(WideStringTest, FormatTakesWideStringsOnEveryPlatform) {
     null += L"a";
     null += nullptr;
     EXPECT_EQ(null.str(), L"a");
+}
+
+TEST(WideStringTest, FormatOverTheLengthLimitEmptiesTheContentAtOnce) {
+    constexpr std::size_t kLimit = std::size_t{1} << 20;
+    const std::wstring longest(kLimit, L'x'), tooLong(kLimit + 1, L'x');
+    struct Case {
+        const char* what;
+        std::function<WideString()> format;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {"a width", [] { return WideString(L"old").Format(L"%999999999d", 1); }, L""},
+        {"a width from an argument, after a string", [] { return WideString().Format(L"%s%*d", L"a", 999999999, 1); },
+         L""},
+        {"a negative width from an argument", [] { return WideString().Format(L"%-*d", -999999999, 1); }, L""},
+        {"the most negative width", [] { return WideString().Format(L"%*d", INT_MIN, 1); }, L""},
+        {"a precision", [] { return WideString().Format(L"%.999999999x", 1u); }, L""},
+        {"a precision from an argument", [] { return WideString().Format(L"%lld%.*lld", 1LL, 999999999, 1LL); }, L""},
+        {"widths that fit alone but not together", [] { return WideString().Format(L"%600000d%600000d", 1, 2); }, L""},
+        {"a width and the text around it", [] { return WideString().Format(L"%1048575d%%x", 7); }, L""},
+        {"a string argument over the limit", [&] { return WideString().Format(L"%s", tooLong.c_str()); }, L""},
+        {"a string argument at the limit", [&] { return WideString().Format(L"%s", longest.c_str()); }, longest},
+        {"a width at the limit", [] { return WideString().Format(L"%1048575d%%", 7); },
+         std::wstring(kLimit - 2, L' ') + L"7%"},
+        // A string's precision only cuts; a negative precision from an argument is none, a negative width left-aligns.
+        {"a string's precision", [] { return WideString().Format(L"%.999999999s|%.*s", L"ab", -1, L"cd"); }, L"ab|cd"},
+        {"counts from arguments", [] { return WideString().Format(L"%.*d|%*d|%-*c|", -3, 42, 4, 5, -2, L'z'); },
+         L"42|   5|z |"},
+    };
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const WideString result = c.format();
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_TRUE(result.str() == c.expected) << c.what << ": " << result.length() << " characters";
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 1000) << c.what;
+    }
 }
 
 TEST(PathTest, JoinPathAndFileBaseName) {
