@@ -4,6 +4,7 @@
 // conversions of file names. Plain loops: a string table is a few kilobytes.
 #include "platform/common/text_codec.h"
 
+#include <cstdio>
 #include <cwchar>
 
 namespace basekit::detail {
@@ -197,6 +198,32 @@ std::string EncodeUtf8(std::wstring_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         AppendUtf8(out, NextCodePoint(text, i));
+    }
+    return out;
+}
+
+std::string EncodeUtf8Line(std::wstring_view text) {
+    // What a terminal acts on, or what ends or reorders a line.
+    const auto mustEscape = [](char32_t cp) {
+        return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || cp == 0x061C || cp == 0x200E || cp == 0x200F ||
+               (cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069) || IsHighSurrogate(cp) ||
+               IsLowSurrogate(cp);
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t cp = NextCodePoint(text, i);
+        if (cp == U'\\') {
+            out += "\\\\";
+        } else if (cp == U'\t') {
+            out += "\\t";
+        } else if (mustEscape(cp)) {
+            char escape[16];
+            std::snprintf(escape, sizeof escape, cp < 0x80 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(cp));
+            out += escape;
+        } else {
+            AppendUtf8(out, cp);
+        }
     }
     return out;
 }

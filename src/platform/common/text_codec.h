@@ -40,6 +40,14 @@ std::wstring DecodeTextFile(std::string_view bytes, TextEncoding* detected = nul
 // than the escaped bytes below, values above U+10FFFF) become U+FFFD.
 std::string EncodeUtf8(std::wstring_view text);
 
+// Wide text as one line of UTF-8 that cannot steer a terminal: C0 controls and
+// DEL become "\x1b" ("\t" for a tab); C1 controls (U+0085 ends a line), the
+// bidi marks, embeddings, overrides and isolates, the line and paragraph
+// separators and lone surrogates (a file name byte that is not UTF-8) become
+// "\u0085"; a backslash becomes "\\", so that no text passes for an escape.
+// Values above U+10FFFF become U+FFFD, as in EncodeUtf8.
+std::string EncodeUtf8Line(std::wstring_view text);
+
 // File names: Linux names are bytes, usually UTF-8. A byte that is not part of
 // valid UTF-8 becomes U+DC80..U+DCFF ("surrogate escape") so that every name
 // that a directory listing returns converts back to the same bytes.

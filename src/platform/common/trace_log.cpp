@@ -30,6 +30,9 @@ SinkState& State() {
 }
 
 // Where records go when no sink is installed, decided once from VELMORA_TRACE.
+// Each record is one line, its texts escaped (EncodeUtf8Line): a file name or a
+// stored text can neither add a line that reads as a record nor send a terminal
+// control sequence. A sink gets the texts as they are.
 class DefaultDestination {
 public:
     DefaultDestination() {
@@ -57,9 +60,9 @@ public:
         char prefix[32];
         std::snprintf(prefix, sizeof prefix, "[%04x] ", record.level);
         std::string line = prefix;
-        line += basekit::detail::EncodeUtf8(record.sourceFile != nullptr ? record.sourceFile : L"");
+        line += basekit::detail::EncodeUtf8Line(record.sourceFile != nullptr ? record.sourceFile : L"");
         line += "(" + std::to_string(record.line) + "): ";
-        line += basekit::detail::EncodeUtf8(record.message);
+        line += basekit::detail::EncodeUtf8Line(record.message);
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), m_file);
         std::fflush(m_file);

@@ -2,7 +2,11 @@
 // callers and tests install to receive the records. Without a sink, records go
 // where the VELMORA_TRACE environment variable says (read once, at the first
 // record): unset or empty drops them, "stderr" writes one line per record to
-// standard error, anything else names a file that lines are appended to.
+// standard error, anything else names a file that lines are appended to. A
+// line is "[LEVEL] SOURCE(LINE): MESSAGE" in UTF-8, with control, bidi and
+// line-separator characters escaped ("\x1b", "\t", "\u0085", "\u202e"; a
+// file name byte that is not UTF-8 as "\udce9") and a backslash doubled. A
+// sink receives the texts unescaped.
 #ifndef TRACEKIT_H
 #define TRACEKIT_H
 

@@ -1,38 +1,37 @@
 // The trace sink: records arrive fully formatted with their fields, from every
 // thread, and a removed sink receives nothing more. Without a sink, the default
-// destination: VELMORA_TRACE names a file that receives one line per record; it
-// is read once, at the first record of the process, so that test comes first.
+// destination: VELMORA_TRACE names a file that receives one escaped line per
+// record; it is read once, at the first record of the process, so that test
+// comes first (trace_stderr_test checks standard error).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/hostile_trace.h"
 #include "support/test_files.h"
 #include "support/trace_capture.h"
 #include "tracekit.h"
 
 namespace {
 
-TEST(TraceDefaultDestinationTest, FileNamedByEnvironmentGetsOneLinePerRecord) {
+TEST(TraceDefaultDestinationTest, FileGetsOneEscapedLinePerRecordAndASinkTheRawText) {
     testsupport::TempDir dir;
     const std::string path = dir.file("trace.log");
-#if defined(_WIN32)
-    _putenv_s("VELMORA_TRACE", path.c_str());
-    const std::string eol = "\r\n"; // the file is written in text mode
-#else
-    setenv("VELMORA_TRACE", path.c_str(), 1);
-    const std::string eol = "\n";
-#endif
-    tracekit::TraceLog(nullptr, 0x110, L".\\Util_StringLoader", 12, L"ini path: %s", L"/opt/\u00e9");
-    tracekit::TraceLog(nullptr, 0x1003, L".\\Util_StringLoader", 13, L"code: %d", 5);
-    std::stringstream content;
-    content << std::ifstream(path, std::ios::binary).rdbuf();
-    EXPECT_EQ(content.str(), "[0110] .\\Util_StringLoader(12): ini path: /opt/\xC3\xA9" + eol +
-                                 "[1003] .\\Util_StringLoader(13): code: 5" + eol);
+    testsupport::SetTraceDestination(path);
+    testsupport::WriteHostileRecords(dir);
+    const std::string written = testsupport::ReadBytes(path);
+    EXPECT_TRUE(testsupport::HoldsHostileRecords(written));
+
+    const std::wstring forged = L"x\n[0110] .\\Util_StringLoader(1): FORGED\x1b[2J\x2028";
+    {
+        testsupport::TraceCapture trace;
+        tracekit::TraceLog(nullptr, 0x102, L"f", 1, L"%s", forged.c_str());
+        const std::vector<std::pair<unsigned, std::wstring>> raw{{0x102, forged}};
+        EXPECT_EQ(trace.levelsAndMessages(), raw);
+    }
+    EXPECT_EQ(testsupport::ReadBytes(path), written); // a sink takes the record instead of the file
 }
 
 TEST(TraceLogTest, SinkReceivesEveryFormattedRecordUntilRemoved) {
