@@ -72,6 +72,19 @@ private:
     bool m_echo;
 };
 
+// What the installation settings gave a load, read again with the library's
+// own registry key so that a failure can be told apart: the file (on Linux),
+// the key, or the value, and what is wrong with it.
+struct SettingsFacts {
+    std::string problem;              // why they give no directory; empty when HomeDir was read
+    bool defaultFromSettings = false; // EUQDefaultLangID was read
+    std::string defaultProblem;       // else why not, as `problem` words it
+};
+
+// `source` is what the messages call the settings: the file VELMORA_REGISTRY
+// names on Linux, the key on Windows.
+SettingsFacts InspectSettings(const std::string& source);
+
 // One "*.cfg" entry of a string-table directory, as the loader sees it.
 struct TableFile {
     std::wstring name; // the entry name (on Linux, U+DC80..U+DCFF for bytes that are not UTF-8)
