@@ -335,7 +335,6 @@ Loaded Load(const std::optional<std::string>& dir, bool trace) {
     loaded.settingsFacts = stringtable::InspectSettings(SettingsSource());
     if (dir) {
         directory = WideFromUtf8(*dir);
-        path = PathOf(*dir);
 #ifndef _WIN32
         if (dir->find('\\') != std::string::npos) {
             throw Trouble("cannot load '" + Printable(*dir) +
@@ -354,6 +353,7 @@ Loaded Load(const std::optional<std::string>& dir, bool trace) {
     }
 #ifdef _WIN32
     loaded.directory = Utf8FromWide(directory);
+    path = fs::path(directory);
 #else
     // The library takes '\' as a separator on Linux too ("EUQ\res"); this is the
     // path it opens.
@@ -372,7 +372,24 @@ Loaded Load(const std::optional<std::string>& dir, bool trace) {
     }
     // Only the load's own records are echoed, not those of the listing above.
     const stringtable::TraceEcho echo(trace);
+#ifdef _WIN32
+    // Windows' own profile reader reads a file whole whatever its type or size
+    // (Wine's crashes on a 2 GB file), so the tool loads the files one by one,
+    // in the scan's order and through the scan's own call, and skips those the
+    // Linux reader refuses instead of handing them over.
+    for (TableFile& file : loaded.files) {
+        const std::string refusal = file.languageID != 0 ? stringtable::RefusalOf(file.path) : "";
+        if (!refusal.empty()) {
+            file.languageID = 0;
+            file.skipReason = "it " + refusal;
+        } else if (file.languageID != 0) {
+            loaded.inspector.LoadFile(file.path, file.languageID);
+        }
+    }
+    loaded.inspector.ReadDefaultLanguage();
+#else
     loaded.inspector.LoadAllLanguageStringTable(dir ? directory.c_str() : nullptr);
+#endif
     return loaded;
 }
 

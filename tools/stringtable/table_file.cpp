@@ -22,8 +22,9 @@ namespace fs = std::filesystem;
 // most 1,023 characters), and neither does the tool.
 constexpr std::uintmax_t kMaxTableBytes = std::uintmax_t{16} << 20;
 #ifdef _WIN32
-// Windows' own reader takes larger files; the Linux one refuses them.
-constexpr const char* kTooLarge = "is over 16 MiB: refused, as the library refuses it on Linux (not inspected here)";
+// Windows' own reader reads a file whole whatever its size; the Linux one refuses it.
+constexpr const char* kTooLarge =
+    "is over 16 MiB: not read, since the library refuses it on Linux and Windows' reader would read it whole";
 #else
 constexpr const char* kTooLarge = "is over 16 MiB: refused, as the library refuses it";
 #endif
@@ -235,7 +236,12 @@ FileFacts InspectTableFile(const fs::path& path) {
     // Windows' profile reader takes only UTF-16LE with a mark as Unicode;
     // everything else is read in the ANSI code page.
     const bool ascii = std::all_of(bytes->begin(), bytes->end(), [](char c) { return (c & 0x80) == 0; });
-    if (decoded.encoding != Encoding::kUtf16Le && !ascii) {
+    if (decoded.encoding == Encoding::kUtf8Bom || decoded.encoding == Encoding::kUtf16Be) {
+        // The mark, read as ANSI characters, glues itself to the header line.
+        facts.warning = facts.encoding + " file: Windows does not recognise the byte-order mark, which then hides "
+                                         "the [Strings] header, so every key gives its placeholder there (Wine reads "
+                                         "the texts); save it as UTF-16LE (stringtable convert)";
+    } else if (decoded.encoding != Encoding::kUtf16Le && !ascii) {
         facts.warning = facts.encoding + " file: Windows reads it in the ANSI code page, so its non-ASCII texts are "
                                          "garbled; save it as UTF-16LE (stringtable convert)";
     }

@@ -41,6 +41,8 @@ public:
     bool SettingsDirectory(std::wstring* directory) const;
     // Reads one file into the language's table, as the directory scan does.
     void LoadFile(const std::filesystem::path& path, int languageID);
+    // The default language from the installation settings, as a load takes it.
+    void ReadDefaultLanguage() { GetDefaultLangIDFromRegistry(); }
 
     static constexpr int kStringCount = 24;
 
