@@ -3,7 +3,9 @@
 // LoadStringW itself uses, so the tool reports what the library does rather
 // than a second opinion. Which files a load reads is learned by listing the
 // directory with the scan's own rules and reading each file alone through the
-// library's file reader, never from the wording of trace records.
+// library's file reader, never from the wording of trace records; why the
+// installation settings failed, likewise, from the codes of the library's own
+// registry key.
 #include "table_view.h"
 
 #include <algorithm>

@@ -1,7 +1,8 @@
 // What the stringtable tool knows about a loaded set of string tables: a
 // CUtilStringLoader subclass that reads the string-name table and tells where
 // each looked-up text comes from, the directory listed with the loader's name
-// and order rules, and which file supplied each key of a language.
+// and order rules, which file supplied each key of a language, and what the
+// installation settings gave the load.
 #ifndef STRINGTABLE_TABLE_VIEW_H
 #define STRINGTABLE_TABLE_VIEW_H
 
