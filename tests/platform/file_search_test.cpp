@@ -68,14 +68,15 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
 }
 
 #ifndef _WIN32
-// Long names only (no 8.3 short-name hits), names equal but for case in
-// case-sensitive order, names that are not UTF-8 kept byte-exact, links
+// Long names only (no 8.3 short-name hits), no name holding '\' (no Windows
+// name can, and the loader would take it for a separator), names equal but
+// for case in case-sensitive order, names that are not UTF-8 kept byte-exact, links
 // reported as their targets, "\*" as the root, and handles that are not
 // searches refused.
 TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     TempDir dir;
     for (const char* name :
-         {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "fr\xE9.cfg", "de.cfg", "DE.cfg"}) { // \xE9: Latin-1
+         {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "a\\en.cfg", "fr\xE9.cfg", "de.cfg", "DE.cfg"}) { // \xE9: Latin-1
         testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("sub"));

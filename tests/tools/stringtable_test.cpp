@@ -6,6 +6,7 @@
 #if defined(STRINGTABLE_EXE) && !defined(_WIN32)
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -42,7 +43,8 @@ std::string Expect(const Case& c, const std::string& cwd) {
     const std::string command =
         "cd " + quote(cwd) + " && export X=" + quote(STRINGTABLE_EXAMPLES) + " S=" + quote(STRINGTABLE_EXE) +
         " VELMORA_TRACE= VELMORA_REGISTRY=/no/r.reg && st() { \"$S\" \"$@\"; } && nb() { if [ $(id -u) = 0 ]; then "
-        "setpriv --reuid=nobody --regid=nogroup --clear-groups \"$@\"; else \"$@\"; fi; } && j() { python3 -c "
+        "LD_LIBRARY_PATH=\"$PWD/bin\" setpriv --reuid=nobody --regid=nogroup --clear-groups bin/stringtable \"$@\"; "
+        "else st \"$@\"; fi; } && j() { python3 -c "
         "'import json,sys; d=json.load(sys.stdin); print(*eval(sys.argv[1]), sep=\"|\")' \"$1\"; } && e=$(mktemp) && "
         "{ " +
         c.line + "\n} 2>$e; printf '\\1%d\\1' $?; cat $e; rm -f $e";
@@ -95,7 +97,14 @@ TEST(StringtableTest, CommandsOnSampleAndWrittenTables) {
         }
     }
     ASSERT_GT(cases.size(), 60u) << "data/stringtable.txt not found";
+    // The cases that run as nobody run a copy of the tool and the library in
+    // the scratch directory, which nobody can reach wherever the build tree is.
     testsupport::TempDir home;
+    testsupport::MakeDirectory(home.file("bin"));
+    for (const auto& [from, to] :
+         {std::pair{STRINGTABLE_EXE, "stringtable"}, {STRINGTABLE_LIBRARY, STRINGTABLE_SONAME}}) {
+        std::filesystem::copy_file(from, home.file("bin/" + std::string(to)));
+    }
     for (const Case& c : cases) {
         std::istringstream lines(Expect(c, home.path()));
         const std::size_t width = c.line.find("--width ");

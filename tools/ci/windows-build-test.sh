@@ -37,11 +37,12 @@ key='HKLM\SOFTWARE\Corvenic\Velmora\CurrentVersion'
 scratch=$(mktemp -d)
 trap '"${wine[@]}" reg delete "$key" /f >/dev/null 2>&1 || true; rm -rf "$scratch"' EXIT
 
-# expect STATUS TEXT ARGS...: the tool's exit status is STATUS and its output holds TEXT.
+# expect STATUS TEXT ARGS...: the tool's exit status is STATUS and its output
+# holds TEXT, within two minutes.
 expect() {
     local status=$1 text=$2 seen=0
     shift 2
-    "${wine[@]}" "$exe" "$@" >"$scratch/out" 2>&1 || seen=$?
+    timeout 120 "${wine[@]}" "$exe" "$@" >"$scratch/out" 2>&1 || seen=$?
     if [ "$seen" -ne "$status" ] || { [ -n "$text" ] && ! grep -qF -- "$text" "$scratch/out"; }; then
         echo "stringtable $* gave status $seen (want $status), output lacks '$text':" >&2
         cat "$scratch/out" >&2
@@ -63,6 +64,18 @@ expect 0 'de (0x0007): loaded from deé.cfg' show "$scratch/converted" de
     'import json, sys; d = json.load(sys.stdin); assert d["summary"]["languages"] == 14, d["summary"]'
 echo "ok: stringtable check --json parses"
 
+# What real Windows makes of a UTF-8 table with a byte-order mark; files the
+# Linux reader refuses are not handed to Windows' reader, which would read them
+# whole (Wine's crashes on 2 GB), and reading any of them stays bounded.
+expect 1 'fr_ca.cfg: UTF-8 with BOM file: Windows does not recognise the byte-order mark' check examples/res
+mkdir -p "$scratch/hostile"
+cp examples/res/en.cfg "$scratch/hostile/"
+ln -s /dev/zero "$scratch/hostile/de.cfg"
+truncate -s 2G "$scratch/hostile/es.cfg"
+expect 1 'skipped es.cfg: it is over 16 MiB: not read' check "$scratch/hostile"
+expect 2 'de.cfg'"'"' is over 16 MiB: not read' convert "$scratch/hostile/de.cfg" "$scratch/out.cfg"
+expect 2 'res'"'"' is a directory, not a file' convert examples/res "$scratch/out.cfg"
+
 mkdir -p "$scratch/home/EUQ/res"
 cp examples/res/*.cfg "$scratch/home/EUQ/res/"
 home=$("${wine[@]}" winepath -w "$scratch/home" | tr -d '\r')
@@ -72,5 +85,11 @@ expect 0 "directory: $home\\EUQ\\res" show --registry zh_cn
 expect 0 '14  IDS_SPAM_FOLDER_NAME                                         exact   垃圾邮件' show --registry zh_cn
 expect 0 'default language (EUQDefaultLangID): 0x0804 zh_cn' show --registry zh_cn
 expect 1 '14 languages, 1 missing, 1 empty, 0 skipped' check --registry
+"${wine[@]}" reg add "$key" /v EUQDefaultLangID /t REG_DWORD /d 0xffffffff /f >/dev/null
+expect 1 'warning: the default language 0xffffffff ? (EUQDefaultLangID) is no loaded language' check --registry
+"${wine[@]}" reg add "$key" /v HomeDir /t REG_DWORD /d 1 /f >/dev/null
+expect 2 'give no string-table directory: HomeDir is not a string (REG_SZ or REG_EXPAND_SZ) value' show --registry
+"${wine[@]}" reg delete "$key" /f >/dev/null
+expect 2 'give no string-table directory: the key does not exist' show --registry
 "${wine[@]}" reg add "$key" /v HomeDir /t REG_SZ /d 'C:\no\such' /f >/dev/null
 expect 2 "cannot read the directory 'C:\\no\\such\\EUQ\\res'" show --registry

@@ -308,13 +308,21 @@ std::string SettingsSource() {
 #endif
 }
 
+// The string-table directory below HomeDir, as the system names it.
+#ifdef _WIN32
+const std::string kResDirectory = "EUQ\\res";
+#else
+const std::string kResDirectory = "EUQ/res";
+#endif
+
 // A loaded directory: the library's own load, and the tool's listing of the
 // files that the load read, in the order it read them.
 struct Loaded {
     TableInspector inspector;
-    std::optional<std::string> settings; // with --registry: where HomeDir came from
-    std::string directory;               // as printed
+    std::optional<std::string> settings; // with --registry: where HomeDir came from (bytes)
+    std::string directory;               // the path the system opens (bytes)
     std::vector<TableFile> files;
+    stringtable::SettingsFacts settingsFacts;
 };
 
 // Loads DIR or the directory the settings name. A directory that cannot be
@@ -324,46 +332,93 @@ Loaded Load(const std::optional<std::string>& dir, bool trace) {
     Loaded loaded;
     std::wstring directory;
     fs::path path;
+    loaded.settingsFacts = stringtable::InspectSettings(SettingsSource());
     if (dir) {
         directory = WideFromUtf8(*dir);
-        path = PathOf(*dir);
+#ifndef _WIN32
+        if (dir->find('\\') != std::string::npos) {
+            throw Trouble("cannot load '" + Printable(*dir) +
+                          "': the library takes '\\' in a path for a separator, so a directory whose path holds one "
+                          "cannot be loaded");
+        }
+#endif
     } else {
-        loaded.settings = Printable(SettingsSource());
+        loaded.settings = SettingsSource();
         const stringtable::TraceEcho echo(trace);
         if (!loaded.inspector.SettingsDirectory(&directory)) {
-            throw Trouble("the installation settings (" + *loaded.settings +
-                          ") give no string-table directory: no readable HomeDir value" +
-                          (trace ? "" : " (--trace shows the registry's answer)"));
+            const std::string& problem = loaded.settingsFacts.problem;
+            throw Trouble("the installation settings (" + Printable(*loaded.settings) +
+                          ") give no string-table directory: " + (problem.empty() ? "no HomeDir value" : problem));
         }
-#ifdef _WIN32
-        path = fs::path(directory);
-#else
-        // The library takes '\' as a separator on Linux too ("EUQ\res").
-        std::string native = Utf8FromWide(directory);
-        std::replace(native.begin(), native.end(), '\\', '/');
-        path = fs::path(native);
-#endif
     }
-    loaded.directory = Printable(Utf8FromWide(directory));
+#ifdef _WIN32
+    loaded.directory = Utf8FromWide(directory);
+    path = fs::path(directory);
+#else
+    // The library takes '\' as a separator on Linux too ("EUQ\res"); this is the
+    // path it opens.
+    loaded.directory = Utf8FromWide(directory);
+    std::replace(loaded.directory.begin(), loaded.directory.end(), '\\', '/');
+    path = PathOf(loaded.directory);
+#endif
     try {
         loaded.files = stringtable::ListTableFiles(path);
     } catch (const fs::filesystem_error& error) {
-        throw Trouble("cannot read the directory '" + loaded.directory + "'" +
-                      (loaded.settings ? " (HomeDir in " + *loaded.settings + ", joined with EUQ\\res)" : "") + ": " +
-                      error.code().message());
+        throw Trouble("cannot read the directory '" + Printable(loaded.directory) + "'" +
+                      (loaded.settings
+                           ? " (HomeDir in " + Printable(*loaded.settings) + ", joined with " + kResDirectory + ")"
+                           : "") +
+                      ": " + error.code().message());
     }
     // Only the load's own records are echoed, not those of the listing above.
     const stringtable::TraceEcho echo(trace);
+#ifdef _WIN32
+    // Windows' own profile reader reads a file whole whatever its type or size
+    // (Wine's crashes on a 2 GB file), so the tool loads the files one by one,
+    // in the scan's order and through the scan's own call, and skips those the
+    // Linux reader refuses instead of handing them over.
+    for (TableFile& file : loaded.files) {
+        const std::string refusal = file.languageID != 0 ? stringtable::RefusalOf(file.path) : "";
+        if (!refusal.empty()) {
+            file.languageID = 0;
+            file.skipReason = "it " + refusal;
+        } else if (file.languageID != 0) {
+            loaded.inspector.LoadFile(file.path, file.languageID);
+        }
+    }
+    loaded.inspector.ReadDefaultLanguage();
+#else
     loaded.inspector.LoadAllLanguageStringTable(dir ? directory.c_str() : nullptr);
+#endif
     return loaded;
 }
 
-void PrintSettings(const Loaded& loaded) {
+// Where the default language came from, for messages.
+std::string DefaultSource(const Loaded& loaded) {
+    const stringtable::SettingsFacts& facts = loaded.settingsFacts;
+    return facts.defaultFromSettings ? "EUQDefaultLangID" : "built-in, since " + facts.defaultProblem;
+}
+
+// A warning when the default language, which GetStringLangIDEx answers for a
+// text that no table lists, is no loaded language; else empty.
+std::string DefaultLanguageWarning(const Loaded& loaded) {
+    const int fallback = loaded.inspector.GetDefaultLangID();
+    if (loaded.inspector.IsLoaded(fallback) || loaded.inspector.Languages().empty()) {
+        return "";
+    }
+    return "the default language " + Hex(static_cast<std::uint32_t>(fallback)) + " " + LocaleOf(fallback) + " (" +
+           DefaultSource(loaded) + ") is no loaded language; GetStringLangIDEx answers it for a text no table lists";
+}
+
+// The settings, the directory and the default language, with --registry;
+// `check` gives the default language's warning among its own.
+void PrintSettings(const Loaded& loaded, bool withWarning) {
     if (loaded.settings) {
         const int fallback = loaded.inspector.GetDefaultLangID();
-        Print("settings: " + *loaded.settings + "\ndirectory: " + loaded.directory +
-              "\ndefault language (EUQDefaultLangID): " + Hex(static_cast<std::uint32_t>(fallback)) + " " +
-              LocaleOf(fallback) + "\n");
+        const std::string warning = withWarning ? DefaultLanguageWarning(loaded) : "";
+        Print("settings: " + Printable(*loaded.settings) + "\ndirectory: " + Printable(loaded.directory) +
+              "\ndefault language (" + DefaultSource(loaded) + "): " + Hex(static_cast<std::uint32_t>(fallback)) + " " +
+              LocaleOf(fallback) + (warning.empty() ? "" : "\nwarning: " + warning) + "\n");
     }
 }
 
@@ -446,9 +501,9 @@ int Show(const Options& options) {
         return kExitOk;
     }
 
-    PrintSettings(loaded);
+    PrintSettings(loaded, true);
     if (languages.empty()) {
-        Print("no string tables in " + loaded.directory + "\n");
+        Print("no string tables in " + Printable(loaded.directory) + "\n");
         return kExitOk;
     }
     // One language: a header line naming its files; several: a column each.
@@ -484,7 +539,7 @@ int Show(const Options& options) {
     return kExitOk;
 }
 
-std::string Count(int count, const char* thing) {
+std::string Count(std::size_t count, const char* thing) {
     return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
 
@@ -577,13 +632,23 @@ int Check(const Options& options) {
         warnings += language.files.size() > 1 ? 1 : 0;
     }
     const bool passed = missing == 0 && !coverage.empty();
+    const std::string defaultWarning = DefaultLanguageWarning(loaded);
+    warnings += defaultWarning.empty() ? 0 : 1;
 
     if (options.json) {
         std::string out = "{\n";
         if (loaded.settings) {
             out += "  \"settings\": " + JsonString(*loaded.settings) + ",\n";
         }
-        out += "  \"directory\": " + JsonString(loaded.directory) + ",\n  \"languages\": [";
+        const int fallback = loaded.inspector.GetDefaultLangID();
+        const std::string fallbackLocale = LocaleOf(fallback);
+        out += "  \"directory\": " + JsonString(loaded.directory) +
+               ",\n  \"default_language\": {\"langid\": " + std::to_string(static_cast<std::uint32_t>(fallback)) +
+               ", \"locale\": " + (fallbackLocale == "?" ? "null" : JsonString(fallbackLocale)) + ", \"source\": " +
+               JsonString(loaded.settingsFacts.defaultFromSettings ? "EUQDefaultLangID" : "built-in") +
+               ", \"reason\": " + JsonOrNull(loaded.settingsFacts.defaultProblem) +
+               ", \"loaded\": " + (loaded.inspector.IsLoaded(fallback) ? "true" : "false") +
+               ", \"warning\": " + JsonOrNull(defaultWarning) + "},\n  \"languages\": [";
         for (std::size_t i = 0; i < coverage.size(); ++i) {
             const Coverage& language = coverage[i];
             std::string files;
@@ -638,7 +703,7 @@ int Check(const Options& options) {
         return passed ? kExitOk : kExitFindings;
     }
 
-    PrintSettings(loaded);
+    PrintSettings(loaded, false);
     Table table({"LOCALE", "LANGID", "FILES", "PRESENT", "EMPTY", "MISSING"});
     table.AlignRight(3);
     table.AlignRight(4);
@@ -649,7 +714,7 @@ int Check(const Options& options) {
                       std::to_string(language.empty.size()), std::to_string(language.missing.size())});
     }
     std::string out = coverage.empty() ? "" : table.Render();
-    std::string notes;
+    std::string notes = defaultWarning.empty() ? "" : "warning: " + defaultWarning + "\n";
     for (std::size_t i = 0; i < loaded.files.size(); ++i) {
         if (!facts[i].warning.empty()) {
             notes += "warning: " + Shown(loaded.files[i].name) + ": " + facts[i].warning + "\n";
@@ -665,8 +730,9 @@ int Check(const Options& options) {
                                                                         : "") +
                      ":\n";
             for (const FileShare& share : language.files) {
-                notes += "  " + Shown(share.file->name) + ": supplies " + Count(share.texts, "text") + ", " +
-                         Count(share.placeholders, "placeholder");
+                notes += "  " + Shown(share.file->name) + ": supplies " +
+                         Count(static_cast<std::size_t>(share.texts), "text") + ", " +
+                         Count(static_cast<std::size_t>(share.placeholders), "placeholder");
                 if (share.blocked != 0) {
                     notes +=
                         "; placeholders of an earlier file block " + std::to_string(share.blocked) + " of its texts";
@@ -705,7 +771,7 @@ int Check(const Options& options) {
     if (!notes.empty()) {
         out += (out.empty() ? "" : "\n") + notes;
     }
-    out += (out.empty() ? "" : "\n") + std::to_string(coverage.size()) + " languages, " + std::to_string(missing) +
+    out += (out.empty() ? "" : "\n") + Count(coverage.size(), "language") + ", " + std::to_string(missing) +
            " missing, " + std::to_string(empty) + " empty, " + std::to_string(skipped) + " skipped, " +
            std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
     out += coverage.empty() ? ": no string tables found\n" : "\n";
@@ -739,19 +805,18 @@ int LangID(const Options& options) {
     AllowOptions(options, false, false, false);
     RequireArguments(options, 1, SIZE_MAX, "at least one language ID");
     stringtable::TraceEcho echo(options.trace);
-    std::vector<std::uint32_t> ids;
-    for (const auto& text : options.arguments) {
-        const auto value = ParseNumber(text, 0xffffffffu);
-        if (!value) {
-            throw UsageError("'" + Printable(text) + "' is not a language ID (0x0404 or 1028)");
-        }
-        ids.push_back(static_cast<std::uint32_t>(*value));
-    }
     const CUtilLocaleLCIDConverter converter;
     Table table({"LANGID", "DECIMAL", "LOCALE"});
     table.AlignRight(1);
     bool allConverted = true;
-    for (const std::uint32_t id : ids) {
+    for (const auto& text : options.arguments) {
+        const auto value = ParseNumber(text, 0xffffffffu);
+        if (!value) {
+            allConverted = false;
+            table.AddRow({Printable(text), "-", "(not a language ID: 0x0404 or 1028)"});
+            continue;
+        }
+        const auto id = static_cast<std::uint32_t>(*value);
         const std::string locale = Printable(converter.LangIDToLocale(id).str());
         allConverted = allConverted && !locale.empty();
         table.AddRow({Hex(id), std::to_string(id), locale.empty() ? "(no such language)" : locale});
@@ -804,10 +869,10 @@ int Convert(const Options& options) {
     }
     const std::string& input = options.arguments[0];
     const std::string& output = options.arguments[1];
-    std::string error;
-    const std::optional<std::string> bytes = stringtable::ReadFileBytes(PathOf(input), &error);
+    std::string problem;
+    const std::optional<std::string> bytes = stringtable::ReadTableBytes(PathOf(input), &problem);
     if (!bytes) {
-        throw Trouble("cannot read '" + Printable(input) + "': " + error);
+        throw Trouble("'" + Printable(input) + "' " + problem);
     }
     // Code points pass through one by one; CR and LF stay as they are, and
     // nothing else (U+2028, U+0085, form feed) ends a line.

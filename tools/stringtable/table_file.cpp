@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "terminal_text.h"
 
@@ -18,6 +17,17 @@ namespace stringtable {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The loader reads no table file larger than this (a table is 24 values of at
+// most 1,023 characters), and neither does the tool.
+constexpr std::uintmax_t kMaxTableBytes = std::uintmax_t{16} << 20;
+#ifdef _WIN32
+// Windows' own reader reads a file whole whatever its size; the Linux one refuses it.
+constexpr const char* kTooLarge =
+    "is over 16 MiB: not read, since the library refuses it on Linux and Windows' reader would read it whole";
+#else
+constexpr const char* kTooLarge = "is over 16 MiB: refused, as the library refuses it";
+#endif
 
 // Windows-1252 bytes 0x80..0x9F; the five bytes it leaves undefined map to
 // the C1 controls of the same value, as the reader maps them.
@@ -155,16 +165,50 @@ std::optional<std::string> EncodeTable(const std::u32string& text, Encoding enco
     return out;
 }
 
-std::optional<std::string> ReadFileBytes(const fs::path& path, std::string* error) {
+std::string RefusalOf(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status link = fs::symlink_status(path, error);
+    const fs::file_status target = fs::status(path, error);
+    if (error == std::errc::too_many_symbolic_link_levels) {
+        return "is a symbolic link loop";
+    }
+    if (fs::is_symlink(link) && !fs::exists(target)) {
+        return "is a symbolic link to a file that does not exist";
+    }
+    if (fs::is_directory(target)) {
+        return "is a directory, not a file";
+    }
+    if (fs::exists(target) && !fs::is_regular_file(target)) {
+        return "is not a regular file";
+    }
+    const std::uintmax_t size = fs::file_size(path, error);
+    return !error && size > kMaxTableBytes ? kTooLarge : "";
+}
+
+std::optional<std::string> ReadTableBytes(const fs::path& path, std::string* problem) {
+    *problem = RefusalOf(path);
+    if (!problem->empty()) {
+        return std::nullopt;
+    }
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        *error = errno != 0 ? std::strerror(errno) : "cannot open";
+        *problem = std::string("cannot be opened: ") + (errno != 0 ? std::strerror(errno) : "error");
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    // Read in steps up to one byte past the limit, so a file that grows (or a
+    // device the file system calls a regular file) costs at most that much.
+    std::string bytes;
+    char chunk[65536];
+    while (bytes.size() <= kMaxTableBytes && file.read(chunk, sizeof chunk).gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(file.gcount()));
+    }
     if (file.bad()) {
-        *error = errno != 0 ? std::strerror(errno) : "read error";
+        *problem = std::string("cannot be read: ") + (errno != 0 ? std::strerror(errno) : "error");
+        return std::nullopt;
+    }
+    if (bytes.size() > kMaxTableBytes) {
+        *problem = kTooLarge;
         return std::nullopt;
     }
     return bytes;
@@ -172,25 +216,8 @@ std::optional<std::string> ReadFileBytes(const fs::path& path, std::string* erro
 
 FileFacts InspectTableFile(const fs::path& path) {
     FileFacts facts;
-    std::error_code ignored;
-    const fs::file_status link = fs::symlink_status(path, ignored);
-    const fs::file_status target = fs::status(path, ignored);
-    if (fs::is_symlink(link) && !fs::exists(target)) {
-        facts.problem = "is a symbolic link to a file that does not exist";
-        return facts;
-    }
-    if (fs::is_directory(target)) {
-        facts.problem = "is a directory, not a file";
-        return facts;
-    }
-    if (fs::exists(target) && !fs::is_regular_file(target)) {
-        facts.problem = "is not a regular file";
-        return facts;
-    }
-    std::string error;
-    const std::optional<std::string> bytes = ReadFileBytes(path, &error);
+    const std::optional<std::string> bytes = ReadTableBytes(path, &facts.problem);
     if (!bytes) {
-        facts.problem = "cannot be opened: " + error;
         return facts;
     }
     const DecodedText decoded = DecodeTable(*bytes);
@@ -209,7 +236,12 @@ FileFacts InspectTableFile(const fs::path& path) {
     // Windows' profile reader takes only UTF-16LE with a mark as Unicode;
     // everything else is read in the ANSI code page.
     const bool ascii = std::all_of(bytes->begin(), bytes->end(), [](char c) { return (c & 0x80) == 0; });
-    if (decoded.encoding != Encoding::kUtf16Le && !ascii) {
+    if (decoded.encoding == Encoding::kUtf8Bom || decoded.encoding == Encoding::kUtf16Be) {
+        // The mark, read as ANSI characters, glues itself to the header line.
+        facts.warning = facts.encoding + " file: Windows does not recognise the byte-order mark, which then hides "
+                                         "the [Strings] header, so every key gives its placeholder there (Wine reads "
+                                         "the texts); save it as UTF-16LE (stringtable convert)";
+    } else if (decoded.encoding != Encoding::kUtf16Le && !ascii) {
         facts.warning = facts.encoding + " file: Windows reads it in the ANSI code page, so its non-ASCII texts are "
                                          "garbled; save it as UTF-16LE (stringtable convert)";
     }

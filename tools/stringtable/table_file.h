@@ -32,8 +32,17 @@ DecodedText DecodeTable(std::string_view bytes);
 // returned and *badIndex tells where it is.
 std::optional<std::string> EncodeTable(const std::u32string& text, Encoding encoding, std::size_t* badIndex);
 
-// The whole file, or nothing with the reason in *error.
-std::optional<std::string> ReadFileBytes(const std::filesystem::path& path, std::string* error);
+// The loader's rules for a table file, applied before any byte is read: it
+// must be a regular file of at most 16 MiB. Empty when the file passes (or
+// does not exist); else why not, worded to follow the file's name ("is a
+// directory, not a file", "is over 16 MiB: refused, as the library refuses
+// it", "is a symbolic link loop").
+std::string RefusalOf(const std::filesystem::path& path);
+
+// The whole file when it passes RefusalOf, read with the same bound however
+// it grows; else nothing and the reason, worded as RefusalOf words it
+// ("cannot be opened: No such file or directory").
+std::optional<std::string> ReadTableBytes(const std::filesystem::path& path, std::string* problem);
 
 // What the bytes of one table file tell: `problem` says why the loader finds
 // no key in it, worded to follow the file's name ("cannot be opened: ...",

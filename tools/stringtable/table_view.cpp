@@ -3,12 +3,22 @@
 // LoadStringW itself uses, so the tool reports what the library does rather
 // than a second opinion. Which files a load reads is learned by listing the
 // directory with the scan's own rules and reading each file alone through the
-// library's file reader, never from the wording of trace records.
+// library's file reader, never from the wording of trace records; why the
+// installation settings failed, likewise, from the codes of the library's own
+// registry key.
 #include "table_view.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
+#include <fstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "terminal_text.h"
 
@@ -18,6 +28,80 @@ namespace {
 
 constexpr int kPrimaryLangMask = 0x3ff;
 constexpr std::wstring_view kPlaceholderPrefix = L"Cannot load string:";
+#ifdef _WIN32
+constexpr bool kBackslashIsName = false; // a separator, never part of a name
+#else
+constexpr bool kBackslashIsName = true;
+#endif
+
+// The settings key, opened as the library opens it: the 64-bit view first.
+constexpr const wchar_t* kSettingsKeyPath = L"SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
+constexpr std::uint32_t kKeyRead = 0x20019; // KEY_READ
+constexpr std::uint32_t kKeyWow64Bit = 0x100;
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorBadDb = 1009;
+constexpr long kErrorUnsupportedType = 1630;
+constexpr std::uintmax_t kMaxRegistryFileBytes = std::uintmax_t{16} << 20;
+
+HKEY__* LocalMachine() {
+#ifdef _WIN32
+    return HKEY_LOCAL_MACHINE;
+#else
+    return reinterpret_cast<HKEY__*>(static_cast<std::uintptr_t>(0x80000002u)); // as the Linux stand-in defines it
+#endif
+}
+
+// Why the settings key cannot be opened. On Linux the key lives in a file, so
+// the file is looked at first: missing, unreadable, too large or no export.
+std::string OpenProblem(long code, const std::string& source) {
+#ifndef _WIN32
+    std::error_code error;
+    const std::filesystem::path file(source);
+    const std::filesystem::file_status status = std::filesystem::status(file, error);
+    if (!std::filesystem::exists(status)) {
+        return "the file does not exist";
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return std::string("the file cannot be read: it is ") +
+               (std::filesystem::is_directory(status) ? "a directory" : "not a regular file");
+    }
+    if (std::filesystem::file_size(file, error) > kMaxRegistryFileBytes) {
+        return "the file is over 16 MiB: refused, as the library refuses it";
+    }
+    if (code == kErrorAccessDenied) {
+        errno = 0;
+        const std::ifstream probe(file, std::ios::binary);
+        return std::string("the file cannot be read: ") + (errno != 0 ? std::strerror(errno) : "access denied");
+    }
+    if (code == kErrorBadDb) {
+        return "the file is not a registry export: its first line is neither \"Windows Registry Editor Version "
+               "5.00\" nor \"REGEDIT4\" (a UTF-16 file needs its byte-order mark)";
+    }
+    if (code == kErrorFileNotFound) {
+        return "the file has no key [HKEY_LOCAL_MACHINE\\" + Utf8FromWide(kSettingsKeyPath) + "]";
+    }
+#else
+    (void)source;
+    if (code == kErrorFileNotFound) {
+        return "the key does not exist";
+    }
+    if (code == kErrorAccessDenied) {
+        return "the key cannot be read: access denied";
+    }
+#endif
+    return "the key cannot be opened (error " + std::to_string(code) + ")";
+}
+
+std::string ValueProblem(long code, const char* name, const char* types) {
+    if (code == kErrorFileNotFound) {
+        return std::string("the key has no ") + name + " value";
+    }
+    if (code == kErrorUnsupportedType) {
+        return std::string(name) + " is not a " + types + " value";
+    }
+    return std::string(name) + " cannot be read (error " + std::to_string(code) + ")";
+}
 
 bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) {
@@ -142,6 +226,28 @@ bool TableInspector::SettingsDirectory(std::wstring* directory) const {
     return true;
 }
 
+SettingsFacts InspectSettings(const std::string& source) {
+    SettingsFacts facts;
+    basekit::RegistryKey key;
+    long code = key.Open(LocalMachine(), kSettingsKeyPath, kKeyRead | kKeyWow64Bit);
+    if (code != 0) {
+        code = key.Open(LocalMachine(), kSettingsKeyPath, kKeyRead);
+    }
+    if (code != 0) {
+        facts.problem = OpenProblem(code, source);
+        facts.defaultProblem = facts.problem;
+        return facts;
+    }
+    basekit::WideString homeDir(L"");
+    code = key.QueryValue(L"HomeDir", homeDir);
+    facts.problem = code == 0 ? "" : ValueProblem(code, "HomeDir", "string (REG_SZ or REG_EXPAND_SZ)");
+    std::uint32_t language = 0;
+    code = key.QueryValue(language, L"EUQDefaultLangID");
+    facts.defaultFromSettings = code == 0;
+    facts.defaultProblem = code == 0 ? "" : ValueProblem(code, "EUQDefaultLangID", "REG_DWORD");
+    return facts;
+}
+
 void TableInspector::LoadFile(const std::filesystem::path& path, int languageID) {
     LoadStringTableForLanguage(WidePath(path).c_str(), languageID);
 }
@@ -187,7 +293,10 @@ std::vector<TableFile> ListTableFiles(const std::filesystem::path& directory) {
         }
         const std::wstring base = file.name.substr(0, file.name.rfind(L'.'));
         const auto language = static_cast<int>(converter.LocaleToLangID(base.c_str()));
-        if ((language & kPrimaryLangMask) != 0) {
+        if (kBackslashIsName && file.name.find(L'\\') != std::wstring::npos) {
+            file.skipReason = "the name holds '\\', which no Windows file name can and the library takes for a "
+                              "separator, so its search passes over the file";
+        } else if ((language & kPrimaryLangMask) != 0) {
             file.languageID = language;
         } else {
             file.skipReason = base.size() < 2 ? "the name before .cfg has fewer than two characters"

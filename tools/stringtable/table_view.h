@@ -1,7 +1,8 @@
 // What the stringtable tool knows about a loaded set of string tables: a
 // CUtilStringLoader subclass that reads the string-name table and tells where
 // each looked-up text comes from, the directory listed with the loader's name
-// and order rules, and which file supplied each key of a language.
+// and order rules, which file supplied each key of a language, and what the
+// installation settings gave the load.
 #ifndef STRINGTABLE_TABLE_VIEW_H
 #define STRINGTABLE_TABLE_VIEW_H
 
@@ -41,6 +42,8 @@ public:
     bool SettingsDirectory(std::wstring* directory) const;
     // Reads one file into the language's table, as the directory scan does.
     void LoadFile(const std::filesystem::path& path, int languageID);
+    // The default language from the installation settings, as a load takes it.
+    void ReadDefaultLanguage() { GetDefaultLangIDFromRegistry(); }
 
     static constexpr int kStringCount = 24;
 
@@ -71,6 +74,19 @@ public:
 private:
     bool m_echo;
 };
+
+// What the installation settings gave a load, read again with the library's
+// own registry key so that a failure can be told apart: the file (on Linux),
+// the key, or the value, and what is wrong with it.
+struct SettingsFacts {
+    std::string problem;              // why they give no directory; empty when HomeDir was read
+    bool defaultFromSettings = false; // EUQDefaultLangID was read
+    std::string defaultProblem;       // else why not, as `problem` words it
+};
+
+// `source` is what the messages call the settings: the file VELMORA_REGISTRY
+// names on Linux, the key on Windows.
+SettingsFacts InspectSettings(const std::string& source);
 
 // One "*.cfg" entry of a string-table directory, as the loader sees it.
 struct TableFile {

@@ -1,5 +1,6 @@
 // FindFirstFileW / FindNextFileW / FindClose for Linux. A search lists one
-// directory once, keeps the entries whose long names match the mask, and hands
+// directory once, keeps the entries whose long names match the mask (never a
+// name holding '\', which Windows cannot have), and hands
 // them out in the order NTFS would: ordinal order of the upper-cased UTF-16
 // names, ties broken case-sensitively. The order matters to the loader, since
 // the first file of a language decides a string's text.
@@ -133,6 +134,12 @@ DWORD CollectMatches(const std::string& directory, const std::wstring& mask, std
         return ErrorFromOpenDir(errno);
     }
     while (const dirent* item = readdir(listing.get())) {
+        // No Windows file name holds '\', and the loader would split such a
+        // name at it ("a\en.cfg" would load as en.cfg of a directory "a"), so
+        // the search passes over it as if it were not there.
+        if (std::strchr(item->d_name, '\\') != nullptr) {
+            continue;
+        }
         FoundEntry entry;
         entry.name = basekit::detail::FileNameToWide(item->d_name);
         if (!MatchMask(mask.c_str(), entry.name.c_str())) {
