@@ -113,9 +113,9 @@ struct Utf16Encoder {
 template <typename Unit, typename Encoder>
 usl_status PutText(std::wstring_view text, Encoder encode, Unit* buffer, std::size_t capacity, std::size_t* length) {
     // A buffer with room for the longest encoding the text could have is
-    // written in one pass (the usual case: callers pass generous buffers);
-    // a lookup spends about as long encoding as finding, so this saves a
-    // third of it.
+    // written in one pass, the usual case since callers pass generous
+    // buffers. Skipping the counting pass saved 2 to 7 ns of lookups taking
+    // 14 to 55 ns (bench/c_interface_bench.cpp).
     if (!text.empty() && capacity != 0 && text.size() <= (capacity - 1) / Encoder::kMaxUnitsPerChar) {
         Unit* out = buffer;
         encode(text, [&out](Unit unit) { *out++ = unit; });
