@@ -76,14 +76,6 @@ static size_t to_utf16(const char* text, usl_char16* out, size_t capacity) {
     return units;
 }
 
-static size_t length16(const usl_char16* text) {
-    size_t units = 0;
-    while (text[units] != 0) {
-        ++units;
-    }
-    return units;
-}
-
 static char g_dir[512];
 static char g_files[8][600];
 static int g_file_count;
@@ -156,6 +148,7 @@ static const char* const g_fr_ca[] = {"[Strings]",
                                       "IDS_SD_ARCHIVE_MAILBOX=",
                                       NULL};
 static const char* const g_de[] = {"[Strings]", "IDS_SPAM_FOLDER_NAME=Spam \xF0\x9F\x98\x80",
+                                   "IDS_INBOX_FOLDER_NAME=\xF0\x9F\x98\x80\xF0\x9F\x98\x80",
                                    "IDS_INBOX_FOLDER_NAME_LIST=Posteingang; Eingang \xF0\x9F\x93\xA5", NULL};
 /* A broken UTF-16 file: unpaired surrogates D800 and DC00. */
 static const char* const g_ja[] = {"[Strings]",
@@ -163,17 +156,17 @@ static const char* const g_ja[] = {"[Strings]",
                                    "b",
                                    "IDS_INBOX_FOLDER_NAME=\xED\xB0\x80", NULL};
 
-/* --- Text answers: one checker per encoding ----------------------------- */
+/* --- Text answers: one checker for both encodings ---------------------- */
 
-typedef usl_status (*text8_call)(const void* args, char* buffer, size_t capacity, size_t* length);
-typedef usl_status (*text16_call)(const void* args, usl_char16* buffer, size_t capacity, size_t* length);
+/* A call that answers a text into `buffer`, whose units are `unit` bytes. */
+typedef usl_status (*text_call)(const void* args, void* buffer, size_t capacity, size_t* length);
 
 #define BUFFER_UNITS 128
 #define FILL 0x5A
 
-static int untouched8(const char* buffer) {
+static int untouched(const unsigned char* buffer) {
     int i;
-    for (i = 0; i < BUFFER_UNITS; ++i) {
+    for (i = 0; i < 2 * BUFFER_UNITS; ++i) {
         if (buffer[i] != FILL) {
             return 0;
         }
@@ -181,80 +174,50 @@ static int untouched8(const char* buffer) {
     return 1;
 }
 
-static int untouched16(const usl_char16* buffer) {
-    int i;
-    for (i = 0; i < BUFFER_UNITS; ++i) {
-        if (buffer[i] != FILL) {
-            return 0;
-        }
-    }
-    return 1;
-}
-
-/* `expected` null: the call answers no text (USL_NOT_FOUND). */
-static void check_text8(const char* label, text8_call call, const void* args, const char* expected) {
-    char buffer[BUFFER_UNITS];
-    const size_t n = expected != NULL ? strlen(expected) : 0;
+/* Size query, exact fit, one short and the null arguments of one call. `expected`
+   (n units) null: the call answers no text (USL_NOT_FOUND). */
+static void check_text(const char* label, size_t unit, text_call call, const void* args, const void* expected,
+                       size_t n) {
+    static const unsigned char nul[2] = {0, 0};
+    unsigned char buffer[2 * BUFFER_UNITS];
     size_t length = 999;
+    const char* form = unit == 1 ? "UTF-8" : "UTF-16";
+    char step[64];
 
-    set_case(label, "UTF-8 size query");
+    set_case(label, strcat(strcpy(step, form), " size query"));
     CHECK(call(args, NULL, 0, &length) == (expected != NULL ? USL_BUFFER_TOO_SMALL : USL_NOT_FOUND));
     CHECK(length == n);
 
-    set_case(label, "UTF-8 exact fit");
+    set_case(label, strcat(strcpy(step, form), " exact fit"));
     memset(buffer, FILL, sizeof buffer);
     length = 999;
     CHECK(call(args, buffer, n + 1, &length) == (expected != NULL ? USL_OK : USL_NOT_FOUND));
-    CHECK(length == n && memcmp(buffer, expected != NULL ? expected : "", n + 1) == 0 && buffer[n + 1] == FILL);
+    CHECK(length == n && (n == 0 || memcmp(buffer, expected, n * unit) == 0));
+    CHECK(memcmp(buffer + n * unit, nul, unit) == 0 && buffer[(n + 1) * unit] == FILL);
 
     if (n > 0) {
-        set_case(label, "UTF-8 one short");
+        set_case(label, strcat(strcpy(step, form), " one short"));
         memset(buffer, FILL, sizeof buffer);
         length = 999;
-        CHECK(call(args, buffer, n, &length) == USL_BUFFER_TOO_SMALL && length == n && untouched8(buffer));
+        CHECK(call(args, buffer, n, &length) == USL_BUFFER_TOO_SMALL && length == n && untouched(buffer));
     }
 
-    set_case(label, "UTF-8 null length, null buffer with room");
+    set_case(label, strcat(strcpy(step, form), " null length, null buffer with room"));
     memset(buffer, FILL, sizeof buffer);
     length = 999;
-    CHECK(call(args, buffer, sizeof buffer, NULL) == USL_INVALID_ARGUMENT && untouched8(buffer));
+    CHECK(call(args, buffer, BUFFER_UNITS, NULL) == USL_INVALID_ARGUMENT && untouched(buffer));
     CHECK(call(args, NULL, 1, &length) == USL_INVALID_ARGUMENT && length == 999);
 }
 
-static void check_text16(const char* label, text16_call call, const void* args, const usl_char16* expected) {
-    usl_char16 buffer[BUFFER_UNITS];
-    const size_t n = expected != NULL ? length16(expected) : 0;
-    size_t length = 999, k;
-
-    set_case(label, "UTF-16 size query");
-    CHECK(call(args, NULL, 0, &length) == (expected != NULL ? USL_BUFFER_TOO_SMALL : USL_NOT_FOUND));
-    CHECK(length == n);
-
-    set_case(label, "UTF-16 exact fit");
-    for (k = 0; k < BUFFER_UNITS; ++k) {
-        buffer[k] = FILL;
-    }
-    length = 999;
-    CHECK(call(args, buffer, n + 1, &length) == (expected != NULL ? USL_OK : USL_NOT_FOUND));
-    CHECK(length == n && buffer[n] == 0 && buffer[n + 1] == FILL);
-    CHECK(n == 0 || memcmp(buffer, expected, n * sizeof *buffer) == 0);
-
-    if (n > 0) {
-        set_case(label, "UTF-16 one short");
-        for (k = 0; k < BUFFER_UNITS; ++k) {
-            buffer[k] = FILL;
-        }
-        length = 999;
-        CHECK(call(args, buffer, n, &length) == USL_BUFFER_TOO_SMALL && length == n && untouched16(buffer));
-    }
-
-    set_case(label, "UTF-16 null length, null buffer with room");
-    for (k = 0; k < BUFFER_UNITS; ++k) {
-        buffer[k] = FILL;
-    }
-    length = 999;
-    CHECK(call(args, buffer, BUFFER_UNITS, NULL) == USL_INVALID_ARGUMENT && untouched16(buffer));
-    CHECK(call(args, NULL, 1, &length) == USL_INVALID_ARGUMENT && length == 999);
+/* Both forms of one answer: `text` as the tables spell it (see to_utf16), and
+   its UTF-8 form when that differs (an unpaired surrogate becomes U+FFFD). */
+static void check_texts(const char* label, text_call call8, text_call call16, const void* args, const char* text,
+                        const char* utf8) {
+    usl_char16 units[BUFFER_UNITS];
+    const char* bytes = utf8 != NULL ? utf8 : text;
+    const size_t n16 = text != NULL ? to_utf16(text, units, BUFFER_UNITS) : 0;
+    check_text(label, 1, call8, args, bytes, bytes != NULL ? strlen(bytes) : 0);
+    check_text(label, 2, call16, args, text != NULL ? units : NULL, n16);
 }
 
 struct lookup {
@@ -263,19 +226,19 @@ struct lookup {
     int fallback;
 };
 
-static usl_status lookup8(const void* args, char* buffer, size_t capacity, size_t* length) {
+static usl_status lookup8(const void* args, void* buffer, size_t capacity, size_t* length) {
     const struct lookup* k = (const struct lookup*)args;
-    return usl_loader_string(k->loader, k->language, k->id, k->fallback, buffer, capacity, length);
+    return usl_loader_string(k->loader, k->language, k->id, k->fallback, (char*)buffer, capacity, length);
 }
-static usl_status lookup16(const void* args, usl_char16* buffer, size_t capacity, size_t* length) {
+static usl_status lookup16(const void* args, void* buffer, size_t capacity, size_t* length) {
     const struct lookup* k = (const struct lookup*)args;
-    return usl_loader_string16(k->loader, k->language, k->id, k->fallback, buffer, capacity, length);
+    return usl_loader_string16(k->loader, k->language, k->id, k->fallback, (usl_char16*)buffer, capacity, length);
 }
-static usl_status locale8(const void* args, char* buffer, size_t capacity, size_t* length) {
-    return usl_language_to_locale(*(const uint32_t*)args, buffer, capacity, length);
+static usl_status locale8(const void* args, void* buffer, size_t capacity, size_t* length) {
+    return usl_language_to_locale(*(const uint32_t*)args, (char*)buffer, capacity, length);
 }
-static usl_status locale16(const void* args, usl_char16* buffer, size_t capacity, size_t* length) {
-    return usl_language_to_locale16(*(const uint32_t*)args, buffer, capacity, length);
+static usl_status locale16(const void* args, void* buffer, size_t capacity, size_t* length) {
+    return usl_language_to_locale16(*(const uint32_t*)args, (usl_char16*)buffer, capacity, length);
 }
 
 /* --- The tests ---------------------------------------------------------- */
@@ -319,7 +282,10 @@ static void test_lookups(const usl_loader* loader) {
         {"no table of the language: English", 0x0419, 14, 1, "Spam Mail", NULL},
         {"no table of the language, no fallback", 0x0419, 14, 0, NULL, NULL},
         {"no table holds it", 0x0419, 22, 1, NULL, NULL},
-        {"missing key: placeholder", 7, 20, 0, "Cannot load string:IDS_INBOX_FOLDER_NAME", NULL},
+        {"missing key: placeholder", 7, 0, 0, "Cannot load string:IDS_APPROVE_SENDER_FORM_UI_TITLE", NULL},
+        /* Every character at its longest encoding: the one-short buffer is
+           one unit below the most the text could take. */
+        {"only characters above U+FFFF", 7, 20, 0, "\xF0\x9F\x98\x80\xF0\x9F\x98\x80", NULL},
         {"text above U+FFFF", 7, 14, 0, "Spam \xF0\x9F\x98\x80", NULL},
         {"stored unpaired high surrogate", 0x11, 14, 0,
          "a\xED\xA0\x80"
@@ -331,16 +297,11 @@ static void test_lookups(const usl_loader* loader) {
     size_t i;
     for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
         struct lookup args;
-        usl_char16 expected16[BUFFER_UNITS];
         args.loader = loader;
         args.language = rows[i].language;
         args.id = rows[i].id;
         args.fallback = rows[i].fallback;
-        check_text8(rows[i].label, lookup8, &args, rows[i].utf8 != NULL ? rows[i].utf8 : rows[i].stored);
-        if (rows[i].stored != NULL) {
-            to_utf16(rows[i].stored, expected16, BUFFER_UNITS);
-        }
-        check_text16(rows[i].label, lookup16, &args, rows[i].stored != NULL ? expected16 : NULL);
+        check_texts(rows[i].label, lookup8, lookup16, &args, rows[i].stored, rows[i].utf8);
     }
 
     {
@@ -559,10 +520,7 @@ static void test_language_to_locale(void) {
     } rows[] = {{0x0404, "zh_tw"}, {0x000c, "fr"}, {0x0c0c, "fr_ca"}, {0x0000, NULL}, {0x03ff, NULL}};
     size_t i;
     for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
-        usl_char16 expected16[16];
-        to_utf16(rows[i].locale != NULL ? rows[i].locale : "", expected16, 16);
-        check_text8("language to locale", locale8, &rows[i].language, rows[i].locale);
-        check_text16("language to locale", locale16, &rows[i].language, rows[i].locale != NULL ? expected16 : NULL);
+        check_texts("language to locale", locale8, locale16, &rows[i].language, rows[i].locale, NULL);
     }
 }
 
