@@ -139,16 +139,16 @@ TEST(CInterfaceBoundaryTest, LookupsIntoAReusedBufferAllocateNothing) {
 // USL_OUT_OF_MEMORY unless the library absorbed the failure (a file search
 // may) and still succeeded; no run leaks. Each run happens on a thread of its
 // own, so a lookup's per-thread scratch text starts empty every time.
-// `prepare` and `cleanUp` run around each run, unarmed.
+// `prepare` (on that thread) and `cleanUp` run around each run, unarmed.
 void Walk(
     const char* name, usl_status success, const std::function<usl_status()>& call,
     const std::function<void()>& cleanUp = [] {}, const std::function<void()>& prepare = [] {}) {
     long n = 0, outOfMemory = 0;
     for (bool failed = true; failed && n < 100000; ++n) {
         const long liveBefore = g_live;
-        prepare();
         usl_status status = USL_OK;
         std::thread run([&] {
+            prepare();
             g_countdown = n;
             status = call();
             failed = g_countdown < 0;
@@ -206,8 +206,16 @@ TEST(CInterfaceBoundaryTest, EveryAllocationFailureIsOutOfMemory) {
     uint32_t id = 0;
     // Lookups answered by English, whose texts are longer than any short-string
     // buffer: the fallback steps copy them into the thread's scratch string.
-    Walk("string", USL_OK, [&] { return usl_loader_string(loaded, 0x0419, 3, 1, text, 256, &length); });
-    Walk("string16", USL_OK, [&] { return usl_loader_string16(loaded, 0x0804, 5, 1, units, 256, &length); });
+    // A lookup that answers nothing first makes the thread's scratch string:
+    // the runtime registers its destructor then, and mingw's runtime allocates
+    // that registration through operator new, losing the string if it fails.
+    const auto makeScratch = [&] { usl_loader_string(loaded, 0x0419, 99, 1, nullptr, 0, &length); };
+    Walk(
+        "string", USL_OK, [&] { return usl_loader_string(loaded, 0x0419, 3, 1, text, 256, &length); }, [] {},
+        makeScratch);
+    Walk(
+        "string16", USL_OK, [&] { return usl_loader_string16(loaded, 0x0804, 5, 1, units, 256, &length); }, [] {},
+        makeScratch);
     Walk("languages", USL_OK, [&] { return usl_loader_languages(loaded, ids, 8, &length); });
     Walk("language of text", USL_OK,
          [&] { return usl_loader_language_of_text(loaded, 0, "a text none of the tables holds", 1, &language); });
