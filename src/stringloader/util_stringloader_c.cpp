@@ -227,14 +227,16 @@ usl_status LoadWide(usl_loader* loader, const wchar_t* directory) noexcept {
     return Guarded([&] { return loader->LoadAllLanguageStringTable(directory) ? USL_OK : USL_NO_DIRECTORY; });
 }
 
+// The two below run inside Guarded: the members may throw (a trace record
+// allocates).
 usl_status LanguageOfText(const usl_loader* loader, int32_t stringID, const std::wstring& text, int asList,
-                          int32_t* languageID) noexcept {
+                          int32_t* languageID) {
     *languageID = asList != 0 ? loader->GetStringLangIDEx(stringID, text.c_str())
                               : loader->GetStringLangID(stringID, text.c_str());
     return USL_OK;
 }
 
-usl_status LocaleToLanguage(const std::wstring& locale, uint32_t* languageID) noexcept {
+usl_status LocaleToLanguage(const std::wstring& locale, uint32_t* languageID) {
     *languageID = CUtilLocaleLCIDConverter().LocaleToLangID(locale.c_str());
     return *languageID != 0 ? USL_OK : USL_NOT_FOUND;
 }
