@@ -221,6 +221,11 @@ TEST(CInterfaceBoundaryTest, EveryAllocationFailureIsOutOfMemory) {
          [&] { return usl_loader_language_of_text(loaded, 0, "a text none of the tables holds", 1, &language); });
     Walk("locale to language", USL_OK,
          [&] { return usl_locale_to_language("fr_ca but longer than a short string", &id); });
+    // With a sink installed, a failing conversion writes a trace record, whose
+    // formatting allocates inside the member.
+    ASSERT_EQ(usl_set_trace_sink([](void*, uint32_t, const char*, int32_t, const char*) {}, nullptr), USL_OK);
+    Walk("traced locale to language", USL_NOT_FOUND, [&] { return usl_locale_to_language("x", &id); });
+    ASSERT_EQ(usl_set_trace_sink(nullptr, nullptr), USL_OK);
     Walk(
         "trace sink", USL_OK,
         [&] { return usl_set_trace_sink([](void*, uint32_t, const char*, int32_t, const char*) {}, nullptr); },
