@@ -76,6 +76,41 @@ template <typename Put> void ForEachUtf16Unit(char32_t cp, Put put) {
     }
 }
 
+// The code point at text[i], joining a surrogate pair where wchar_t is 16-bit
+// (a lone surrogate comes back as it is); advances i past it.
+inline char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
+    const auto cp = static_cast<char32_t>(text[i++]);
+    if (sizeof(wchar_t) == 2 && IsHighSurrogate(cp) && i < text.size() &&
+        IsLowSurrogate(static_cast<char32_t>(text[i]))) {
+        return JoinSurrogates(cp, static_cast<char32_t>(text[i++]));
+    }
+    return cp;
+}
+
+// Calls put(byte) for each UTF-8 byte of `cp`. A surrogate or a value above
+// U+10FFFF, which UTF-8 cannot carry, is written as U+FFFD.
+template <typename Put> void ForEachUtf8Byte(char32_t cp, Put put) {
+    const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
+    if (cp < 0x80) {
+        put(byte(cp));
+    } else if (cp < 0x800) {
+        put(byte(0xC0 | (cp >> 6)));
+        put(byte(0x80 | (cp & 0x3F)));
+    } else if (cp <= 0xFFFF || cp > 0x10FFFF) {
+        if (cp > 0xFFFF || IsHighSurrogate(cp) || IsLowSurrogate(cp)) {
+            cp = 0xFFFD;
+        }
+        put(byte(0xE0 | (cp >> 12)));
+        put(byte(0x80 | ((cp >> 6) & 0x3F)));
+        put(byte(0x80 | (cp & 0x3F)));
+    } else {
+        put(byte(0xF0 | (cp >> 18)));
+        put(byte(0x80 | ((cp >> 12) & 0x3F)));
+        put(byte(0x80 | ((cp >> 6) & 0x3F)));
+        put(byte(0x80 | (cp & 0x3F)));
+    }
+}
+
 // ASCII-only upper-case folding, the rule of the Win32 name comparisons we mimic.
 inline wchar_t AsciiUpper(wchar_t c) {
     return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - (L'a' - L'A')) : c;
