@@ -165,7 +165,7 @@ static const struct lookup_row lookups[] = {
      L"Service de configuration de la quarantaine des utilisateurs finaux",
      "Service de configuration de la quarantaine des utilisateurs finaux"},
     {"ru_ru falls back to neutral ru", 0x0419, 14, 1, L"Спам", "Спам"},
-    {"en_au falls back to neutral en", 0x0c09, 23, 1, L"Archive Mailbox", "Archive Mailbox"},
+    {"English 0x0c09 falls back to neutral en", 0x0c09, 23, 1, L"Archive Mailbox", "Archive Mailbox"},
     {"it missing key gives the placeholder", 0x0010, 23, 1, L"Cannot load string:IDS_SD_ARCHIVE_MAILBOX",
      "Cannot load string:IDS_SD_ARCHIVE_MAILBOX"},
     {"fr_ca empty text without fallback", 0x0c0c, 19, 0, 0, 0},
