@@ -1,4 +1,4 @@
-# Install rules: the shared library, its four public headers under
+# Install rules: the shared library, its five public headers under
 # include/util_stringloader, a CMake package (find_package(util_stringloader
 # CONFIG) gives util_stringloader::util_stringloader) and a pkg-config file.
 # Every installed path is relative to the prefix, so `cmake --install --prefix`
@@ -15,7 +15,8 @@ install(TARGETS util_stringloader EXPORT util_stringloaderTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${UL_INSTALL_INCLUDEDIR})
-install(FILES ${UL_SRC}/stringloader/Util_StringLoader.h ${UL_SRC}/platform/include/basekit.h
+install(FILES ${UL_SRC}/stringloader/Util_StringLoader.h ${UL_SRC}/stringloader/util_stringloader_c.h
+              ${UL_SRC}/platform/include/basekit.h
               ${UL_SRC}/platform/include/tracekit.h ${UL_SRC}/platform/include/util_stringloader_export.h
         DESTINATION ${UL_INSTALL_INCLUDEDIR})
 

@@ -1,7 +1,8 @@
 # Checks the export table of the built library: every exported name belongs to
-# one of the two classes or to basekit / tracekit (plus DllMain in the DLL), and
-# the names callers link against are all there. ELF and PE both carry the
-# Itanium-mangled names, so one rule serves both.
+# one of the two classes, to basekit / tracekit or to the C interface (usl_),
+# plus DllMain in the DLL, and the names callers link against are all there.
+# ELF and PE both carry the Itanium-mangled names and the plain C names, so one
+# rule serves both.
 #
 #   cmake -DLIBRARY=<file> -DFORMAT=elf|pe -DTOOL=<nm|objdump> -P check_exports.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -34,6 +35,7 @@ foreach(line IN LISTS lines)
     set(name "${CMAKE_MATCH_1}")
     list(APPEND exported "${name}")
     if(NOT name MATCHES "^_Z(N|NK|TV|TI|TS)(17CUtilStringLoader|24CUtilLocaleLCIDConverter|7basekit|8tracekit)"
+       AND NOT name MATCHES "^usl_[a-z0-9_]+$"
        AND NOT (FORMAT STREQUAL "pe" AND name STREQUAL "DllMain"))
       list(APPEND strays "${name}")
     endif()
@@ -58,7 +60,28 @@ set(required
     _ZTV17CUtilStringLoader
     _ZTV24CUtilLocaleLCIDConverter
     _ZN8tracekit8TraceLogEPKvjPKwiS3_z
-    _ZN7basekit8JoinPathEPKwS1_)
+    _ZN7basekit8JoinPathEPKwS1_
+    # The whole C interface: other components code against every one of them.
+    usl_version
+    usl_status_text
+    usl_loader_new
+    usl_loader_clone
+    usl_loader_free
+    usl_loader_load
+    usl_loader_load16
+    usl_loader_default_language
+    usl_loader_set_default_language
+    usl_loader_string
+    usl_loader_string16
+    usl_loader_languages
+    usl_loader_match_language
+    usl_loader_language_of_text
+    usl_loader_language_of_text16
+    usl_locale_to_language
+    usl_locale_to_language16
+    usl_language_to_locale
+    usl_language_to_locale16
+    usl_set_trace_sink)
 if(FORMAT STREQUAL "pe")
   list(APPEND required DllMain)
 endif()

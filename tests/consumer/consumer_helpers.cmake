@@ -11,11 +11,11 @@ function(run)
   set(last_output "${output}" PARENT_SCOPE)
 endfunction()
 
-# probe_headers(BUILD_DIR): in a configured consumer build, the four public
+# probe_headers(BUILD_DIR): in a configured consumer build, the five public
 # headers each compile alone through the library's include path, and the
 # internal headers are not found on it.
 function(probe_headers build_dir)
-  foreach(header Util_StringLoader.h basekit.h tracekit.h util_stringloader_export.h)
+  foreach(header Util_StringLoader.h util_stringloader_c.h basekit.h tracekit.h util_stringloader_export.h)
     string(MAKE_C_IDENTIFIER ${header} probe)
     run(${CMAKE_COMMAND} --build ${build_dir} --target probe_${probe})
   endforeach()
@@ -29,5 +29,5 @@ function(probe_headers build_dir)
       message(FATAL_ERROR "a caller can include the internal header ${header} (or it failed otherwise):\n${output}")
     endif()
   endforeach()
-  message(STATUS "headers: the four public ones compile, win32_api.h and posix/profile_reader.h are out of reach")
+  message(STATUS "headers: the five public ones compile, win32_api.h and posix/profile_reader.h are out of reach")
 endfunction()

@@ -17,7 +17,7 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(header Util_StringLoader.h basekit.h tracekit.h util_stringloader_export.h)
+foreach(header Util_StringLoader.h util_stringloader_c.h basekit.h tracekit.h util_stringloader_export.h)
   if(NOT EXISTS ${prefix}/include/util_stringloader/${header})
     message(FATAL_ERROR "not installed: include/util_stringloader/${header}")
   endif()

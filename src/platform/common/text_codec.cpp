@@ -65,29 +65,7 @@ std::size_t PutWide(wchar_t* at, char32_t cp) {
 }
 
 void AppendUtf8(std::string& out, char32_t cp) {
-    if (IsHighSurrogate(cp) || IsLowSurrogate(cp) || cp > 0x10FFFF) {
-        cp = kReplacementChar;
-    }
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-        return;
-    }
-    static constexpr unsigned char kLead[4] = {0, 0xC0, 0xE0, 0xF0};
-    const int tail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3; // continuation bytes
-    out += static_cast<char>(kLead[tail] | (cp >> (6 * tail)));
-    for (int k = tail - 1; k >= 0; --k) {
-        out += static_cast<char>(0x80u | ((cp >> (6 * k)) & 0x3Fu));
-    }
-}
-
-// The code point at text[i], joining a surrogate pair where wchar_t is 16-bit;
-// advances i past it.
-char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
-    const auto cp = static_cast<char32_t>(text[i++]);
-    if (sizeof(wchar_t) == 2 && IsHighSurrogate(cp) && i < text.size() && IsLowSurrogate(text[i])) {
-        return JoinSurrogates(cp, text[i++]);
-    }
-    return cp;
+    ForEachUtf8Byte(cp, [&out](char byte) { out += byte; });
 }
 
 // UTF-8 to wide text. A malformed sequence becomes U+FFFD for its first byte,

@@ -68,6 +68,35 @@ template <typename Put> void ForEachUtf16Unit(char32_t cp, Put put) {
     }
 }
 
+// The code point at text[i], joining a surrogate pair where wchar_t is 16-bit
+// (a lone surrogate comes back as it is); advances i past it.
+inline char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
+    const auto cp = static_cast<char32_t>(text[i++]);
+    if (sizeof(wchar_t) == 2 && IsHighSurrogate(cp) && i < text.size() &&
+        IsLowSurrogate(static_cast<char32_t>(text[i]))) {
+        return JoinSurrogates(cp, static_cast<char32_t>(text[i++]));
+    }
+    return cp;
+}
+
+// Calls put(byte) for each UTF-8 byte of `cp`. A surrogate or a value above
+// U+10FFFF, which UTF-8 cannot carry, is written as U+FFFD.
+template <typename Put> void ForEachUtf8Byte(char32_t cp, Put put) {
+    if (IsHighSurrogate(cp) || IsLowSurrogate(cp) || cp > 0x10FFFF) {
+        cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+        put(static_cast<char>(cp));
+        return;
+    }
+    static constexpr unsigned char kLead[4] = {0, 0xC0, 0xE0, 0xF0};
+    const int tail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3; // continuation bytes
+    put(static_cast<char>(kLead[tail] | (cp >> (6 * tail))));
+    for (int k = tail - 1; k >= 0; --k) {
+        put(static_cast<char>(0x80u | ((cp >> (6 * k)) & 0x3Fu)));
+    }
+}
+
 // ASCII-only upper-case folding, the rule of the Win32 name comparisons we mimic.
 inline wchar_t AsciiUpper(wchar_t c) {
     return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - (L'a' - L'A')) : c;

@@ -1,6 +1,7 @@
 // Export control for the util_stringloader shared library.
 // Everything is hidden by default; only the names marked UTIL_STRINGLOADER_API
-// (the two loader classes and the basekit / tracekit names) leave the library.
+// (the two loader classes, the basekit / tracekit names and the usl_ C
+// functions) leave the library.
 #ifndef UTIL_STRINGLOADER_EXPORT_H
 #define UTIL_STRINGLOADER_EXPORT_H
 
