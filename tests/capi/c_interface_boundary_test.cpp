@@ -1,0 +1,222 @@
+// What only C++ can see of the C interface: its lookups answer exactly what
+// LoadStringW answers, in both encodings, over a grid of languages, string IDs
+// and fallback; a lookup into a reused buffer allocates nothing; and every
+// allocation failure inside a call comes back as USL_OUT_OF_MEMORY, leaks
+// nothing and leaves new / clone's out-pointer null. This binary replaces the
+// global operator new to count allocations and to fail the n-th one.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Util_StringLoader.h"
+#include "support/loader_access.h"
+#include "support/test_files.h"
+#include "util_stringloader_c.h"
+
+constexpr long kUnarmed = -1000000000L; // counts down, never to 0
+std::atomic<long> g_countdown{kUnarmed}, g_live{0}, g_allocations{0};
+
+void* operator new(std::size_t n) {
+    void* memory = g_countdown.fetch_sub(1) == 0 ? nullptr : std::malloc(n + 1);
+    g_live += memory != nullptr ? 1 : 0;
+    g_allocations += 1;
+    return memory != nullptr ? memory : throw std::bad_alloc();
+}
+static void Release(void* memory) noexcept {
+    g_live -= memory != nullptr ? 1 : 0;
+    std::free(memory);
+}
+void operator delete(void* p) noexcept {
+    Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    Release(p);
+}
+
+namespace {
+
+using testsupport::Encoding;
+using testsupport::LoaderAccess;
+using testsupport::TempDir;
+using testsupport::WriteTextFile;
+
+std::u16string ToUtf16(const std::wstring& text) {
+    std::u16string units;
+    for (const wchar_t c : text) {
+        basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), [&units](char16_t unit) { units += unit; });
+    }
+    return units;
+}
+
+std::u16string Units16(const usl_char16* text, std::size_t length) {
+    std::u16string units;
+    for (std::size_t i = 0; i < length; ++i) {
+        units += static_cast<char16_t>(text[i]);
+    }
+    return units;
+}
+
+// English whole; French, Canadian French and Taiwanese Chinese with gaps (an
+// empty value for IDs n % 5 == 2, no line for n % 7 == 3); Brazilian
+// Portuguese with no neutral table beside it.
+void WriteTables(const TempDir& dir) {
+    WriteTextFile(dir.file("en.cfg"), LoaderAccess::TableText(L"en"));
+    WriteTextFile(dir.file("fr.cfg"), LoaderAccess::TableText(L"fr \u00e9", true), Encoding::Utf16LeBom);
+    WriteTextFile(dir.file("fr_ca.cfg"), LoaderAccess::TableText(L"fr_ca", true));
+    WriteTextFile(dir.file("zh_tw.cfg"), LoaderAccess::TableText(L"\u4e2d\U0001F600", true), Encoding::Utf16LeBom);
+    WriteTextFile(dir.file("pt_br.cfg"), LoaderAccess::TableText(L"pt_br"));
+}
+
+TEST(CInterfaceBoundaryTest, LookupsAnswerWhatLoadStringWAnswers) {
+    TempDir dir;
+    WriteTables(dir);
+    CUtilStringLoader reference;
+    ASSERT_TRUE(reference.LoadAllLanguageStringTable(dir.wpath().c_str()));
+    usl_loader* loader = nullptr;
+    ASSERT_EQ(usl_loader_new(&loader), USL_OK);
+    ASSERT_EQ(usl_loader_load(loader, dir.path().c_str()), USL_OK);
+
+    // Loaded tables, their siblings, neutral IDs, an unloaded language, IDs beyond 16 bits.
+    const int languages[] = {9,      0x0409, 0x0c,   0x0c0c, 0x080c, 0x0404,  0x0804, 0x04,
+                             0x0416, 0x16,   0x0419, 0,      -1,     0x1000c, 0x10009};
+    int found = 0, answers = 0;
+    for (const int language : languages) {
+        for (int id = -1; id <= 25; ++id) {
+            for (const int fallback : {0, 1}) {
+                const std::wstring expected = reference.LoadStringW(language, id, fallback != 0).str();
+                const usl_status status = expected.empty() ? USL_NOT_FOUND : USL_OK;
+                char text[256];
+                usl_char16 units[256];
+                std::size_t length = 0, length16 = 0;
+                EXPECT_EQ(usl_loader_string(loader, language, id, fallback, text, 256, &length), status);
+                EXPECT_EQ(std::string(text, length), basekit::detail::EncodeUtf8(expected))
+                    << language << "/" << id << "/" << fallback;
+                EXPECT_EQ(usl_loader_string16(loader, language, id, fallback, units, 256, &length16), status);
+                EXPECT_EQ(Units16(units, length16), ToUtf16(expected)) << language << "/" << id << "/" << fallback;
+                found += expected.empty() ? 0 : 1;
+                ++answers;
+            }
+        }
+    }
+    EXPECT_GT(found, answers / 3); // the grid reaches texts, not only misses
+    EXPECT_LT(found, answers);
+    usl_loader_free(loader);
+}
+
+TEST(CInterfaceBoundaryTest, LookupsIntoAReusedBufferAllocateNothing) {
+    TempDir dir;
+    WriteTables(dir);
+    usl_loader* loader = nullptr;
+    ASSERT_EQ(usl_loader_new(&loader), USL_OK);
+    ASSERT_EQ(usl_loader_load(loader, dir.path().c_str()), USL_OK);
+    char text[256];
+    usl_char16 units[256];
+    std::size_t length = 0;
+    const auto lookUpEverything = [&] {
+        for (const int language : {9, 0x0c0c, 0x0404, 0x0419}) {
+            for (int id = 0; id < 24; ++id) {
+                usl_loader_string(loader, language, id, 1, text, 256, &length);
+                usl_loader_string16(loader, language, id, 1, units, 256, &length);
+                usl_loader_string(loader, language, id, 1, nullptr, 0, &length);
+            }
+        }
+    };
+    lookUpEverything(); // the thread's scratch text grows to the longest text once
+    const long before = g_allocations;
+    lookUpEverything();
+    EXPECT_EQ(g_allocations - before, 0);
+    usl_loader_free(loader);
+}
+
+// For n = 0, 1, ...: runs `call` with its n-th allocation failing until a run
+// has no failure. A clean run answers `success`; a failed one answers
+// USL_OUT_OF_MEMORY unless the library absorbed the failure (a file search
+// may) and still succeeded; no run leaks. Each run happens on a thread of its
+// own, so a lookup's per-thread scratch text starts empty every time.
+// `prepare` and `cleanUp` run around each run, unarmed.
+void Walk(
+    const char* name, usl_status success, const std::function<usl_status()>& call,
+    const std::function<void()>& cleanUp = [] {}, const std::function<void()>& prepare = [] {}) {
+    long n = 0, outOfMemory = 0;
+    for (bool failed = true; failed && n < 100000; ++n) {
+        const long liveBefore = g_live;
+        prepare();
+        usl_status status = USL_OK;
+        std::thread run([&] {
+            g_countdown = n;
+            status = call();
+            failed = g_countdown < 0;
+            g_countdown = kUnarmed;
+        });
+        run.join();
+        EXPECT_TRUE(status == success || (failed && status == USL_OUT_OF_MEMORY)) << name << ", step " << n;
+        outOfMemory += status == USL_OUT_OF_MEMORY ? 1 : 0;
+        cleanUp();
+        EXPECT_EQ(g_live.load(), liveBefore) << name << " leaked at step " << n;
+    }
+    EXPECT_GT(outOfMemory, 0) << name << " never answered USL_OUT_OF_MEMORY";
+}
+
+TEST(CInterfaceBoundaryTest, EveryAllocationFailureIsOutOfMemory) {
+    TempDir dir;
+    WriteTables(dir);
+    usl_loader* loaded = nullptr;
+    ASSERT_EQ(usl_loader_new(&loaded), USL_OK);
+    ASSERT_EQ(usl_loader_load(loaded, dir.path().c_str()), USL_OK);
+    const std::string path = dir.path();
+    usl_loader* made = nullptr;
+    const auto freeMade = [&] {
+        usl_loader_free(made);
+        made = nullptr;
+    };
+
+    Walk(
+        "new", USL_OK,
+        [&] {
+            made = reinterpret_cast<usl_loader*>(&made);
+            const usl_status status = usl_loader_new(&made);
+            EXPECT_TRUE(status == USL_OK ? made != nullptr : made == nullptr);
+            return status;
+        },
+        freeMade);
+    Walk(
+        "clone", USL_OK,
+        [&] {
+            made = reinterpret_cast<usl_loader*>(&made);
+            const usl_status status = usl_loader_clone(loaded, &made);
+            EXPECT_TRUE(status == USL_OK ? made != nullptr : made == nullptr);
+            return status;
+        },
+        freeMade);
+    Walk(
+        "load", USL_OK, [&] { return usl_loader_load(made, path.c_str()); }, freeMade,
+        [&] { ASSERT_EQ(usl_loader_new(&made), USL_OK); });
+
+    char text[256];
+    usl_char16 units[256];
+    std::size_t length = 0;
+    int32_t ids[8];
+    int32_t language = 0;
+    uint32_t id = 0;
+    // String 3 is a placeholder, longer than any short-string buffer.
+    Walk("string", USL_OK, [&] { return usl_loader_string(loaded, 0x0c0c, 3, 1, text, 256, &length); });
+    Walk("string16", USL_OK, [&] { return usl_loader_string16(loaded, 0x0404, 3, 1, units, 256, &length); });
+    Walk("languages", USL_OK, [&] { return usl_loader_languages(loaded, ids, 8, &length); });
+    Walk("language of text", USL_OK,
+         [&] { return usl_loader_language_of_text(loaded, 0, "a text none of the tables holds", 1, &language); });
+    Walk("locale to language", USL_OK,
+         [&] { return usl_locale_to_language("fr_ca but longer than a short string", &id); });
+    Walk(
+        "trace sink", USL_OK,
+        [&] { return usl_set_trace_sink([](void*, uint32_t, const char*, int32_t, const char*) {}, nullptr); },
+        [] { usl_set_trace_sink(nullptr, nullptr); });
+    usl_loader_free(loaded);
+}
+
+} // namespace
