@@ -63,10 +63,12 @@ UTIL_STRINGLOADER_API const char* usl_version(void);
 /* A short English sentence for status; "unknown status" for other values. */
 UTIL_STRINGLOADER_API const char* usl_status_text(usl_status status);
 
-/* A new, empty loader (default language 9) at *loader; on failure *loader is
-   set to null (when loader is not null). */
+/* A new, empty loader (default language 9) at *loader; on an allocation
+   failure *loader is set to null. */
 UTIL_STRINGLOADER_API usl_status usl_loader_new(usl_loader** loader);
-/* A copy of every table and the default language of source. */
+/* A copy of every table and the default language of source at *copy; on an
+   allocation failure *copy is set to null. With a null source nothing is
+   written. */
 UTIL_STRINGLOADER_API usl_status usl_loader_clone(const usl_loader* source, usl_loader** copy);
 /* Destroys loader; null does nothing. */
 UTIL_STRINGLOADER_API void usl_loader_free(usl_loader* loader);

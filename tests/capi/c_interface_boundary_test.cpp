@@ -66,7 +66,7 @@ std::u16string Units16(const usl_char16* text, std::size_t length) {
 // empty value for IDs n % 5 == 2, no line for n % 7 == 3); Brazilian
 // Portuguese with no neutral table beside it.
 void WriteTables(const TempDir& dir) {
-    WriteTextFile(dir.file("en.cfg"), LoaderAccess::TableText(L"en"));
+    WriteTextFile(dir.file("en.cfg"), LoaderAccess::TableText(L"English text "));
     WriteTextFile(dir.file("fr.cfg"), LoaderAccess::TableText(L"fr \u00e9", true), Encoding::Utf16LeBom);
     WriteTextFile(dir.file("fr_ca.cfg"), LoaderAccess::TableText(L"fr_ca", true));
     WriteTextFile(dir.file("zh_tw.cfg"), LoaderAccess::TableText(L"\u4e2d\U0001F600", true), Encoding::Utf16LeBom);
@@ -226,9 +226,10 @@ TEST(CInterfaceBoundaryTest, EveryAllocationFailureIsOutOfMemory) {
     int32_t ids[8];
     int32_t language = 0;
     uint32_t id = 0;
-    // String 3 is a placeholder, longer than any short-string buffer.
-    Walk("string", USL_OK, [&] { return usl_loader_string(loaded, 0x0c0c, 3, 1, text, 256, &length); });
-    Walk("string16", USL_OK, [&] { return usl_loader_string16(loaded, 0x0404, 3, 1, units, 256, &length); });
+    // Lookups answered by English, whose texts are longer than any short-string
+    // buffer: the fallback steps copy them into the thread's scratch string.
+    Walk("string", USL_OK, [&] { return usl_loader_string(loaded, 0x0419, 3, 1, text, 256, &length); });
+    Walk("string16", USL_OK, [&] { return usl_loader_string16(loaded, 0x0804, 5, 1, units, 256, &length); });
     Walk("languages", USL_OK, [&] { return usl_loader_languages(loaded, ids, 8, &length); });
     Walk("language of text", USL_OK,
          [&] { return usl_loader_language_of_text(loaded, 0, "a text none of the tables holds", 1, &language); });

@@ -22,6 +22,13 @@ RATIOS = [
     ("MatchMostAppropriateLangID miss / floor", "BM_MatchMostAppropriateLangID_Miss",
      "BM_MatchMostAppropriateLangID_MissFloor"),
     ("copy loader / copy std::map store", "BM_CopyLoader", "BM_CopyLoader_Floor"),
+    # c_interface_bench: the C lookups into a reused buffer against LoadStringW.
+    ("C UTF-16 exact / LoadStringW", "BM_CString16_Exact", "BM_LoadStringW_Exact"),
+    ("C UTF-8 exact / LoadStringW", "BM_CString_Exact", "BM_LoadStringW_Exact"),
+    ("C UTF-16 neutral / LoadStringW", "BM_CString16_Neutral", "BM_LoadStringW_Neutral"),
+    ("C UTF-8 neutral / LoadStringW", "BM_CString_Neutral", "BM_LoadStringW_Neutral"),
+    ("C UTF-16 English / LoadStringW", "BM_CString16_English", "BM_LoadStringW_English"),
+    ("C UTF-8 English / LoadStringW", "BM_CString_English", "BM_LoadStringW_English"),
 ]
 
 UNITS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}

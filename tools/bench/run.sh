@@ -5,10 +5,12 @@
 # inherits another's page placement of the library's code. Prints each
 # round's ratios to their baselines and the spread over the rounds.
 # Usage: tools/bench/run.sh [rounds, default 5] [extra benchmark arguments...]
+# BENCH=c_interface_bench runs that benchmark instead of stringloader_bench.
 # (each round runs 3 repetitions; --benchmark_repetitions=N overrides that).
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rounds=${1:-5}
+bench=${BENCH:-stringloader_bench}
 [ $# -gt 0 ] && shift
 cd "$root"
 cmake --preset bench >/dev/null
@@ -22,7 +24,7 @@ while [ "$round" -le "$rounds" ]; do
     mkdir "$dir"
     cp "$library" "$dir/libutil_stringloader.so.1" # the name the benchmark asks the loader for
     echo "== round $round of $rounds (library copied to $dir)"
-    LD_LIBRARY_PATH="$dir" build/bench/bench/stringloader_bench --benchmark_repetitions=3 \
+    LD_LIBRARY_PATH="$dir" "build/bench/bench/$bench" --benchmark_repetitions=3 \
         --benchmark_report_aggregates_only=true --benchmark_out="$work/round$round.json" \
         --benchmark_out_format=json "$@" >/dev/null
     round=$((round + 1))

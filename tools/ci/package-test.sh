@@ -75,6 +75,7 @@ dpkg_locked -i "$deb" >/dev/null
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 for file in /usr/bin/stringtable /usr/lib/"$multiarch"/libutil_stringloader.so.1 \
     /usr/lib/"$multiarch"/libutil_stringloader.so /usr/include/util_stringloader/Util_StringLoader.h \
+    /usr/include/util_stringloader/util_stringloader_c.h \
     /usr/lib/"$multiarch"/cmake/util_stringloader/util_stringloader-config.cmake \
     /usr/lib/"$multiarch"/pkgconfig/util_stringloader.pc; do
     [ -e "$file" ] || fail "not installed: $file"

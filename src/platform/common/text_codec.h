@@ -85,15 +85,21 @@ template <typename Put> void ForEachUtf8Byte(char32_t cp, Put put) {
     if (IsHighSurrogate(cp) || IsLowSurrogate(cp) || cp > 0x10FFFF) {
         cp = 0xFFFD;
     }
+    const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
     if (cp < 0x80) {
-        put(static_cast<char>(cp));
-        return;
-    }
-    static constexpr unsigned char kLead[4] = {0, 0xC0, 0xE0, 0xF0};
-    const int tail = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3; // continuation bytes
-    put(static_cast<char>(kLead[tail] | (cp >> (6 * tail))));
-    for (int k = tail - 1; k >= 0; --k) {
-        put(static_cast<char>(0x80u | ((cp >> (6 * k)) & 0x3Fu)));
+        put(byte(cp));
+    } else if (cp < 0x800) {
+        put(byte(0xC0 | (cp >> 6)));
+        put(byte(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        put(byte(0xE0 | (cp >> 12)));
+        put(byte(0x80 | ((cp >> 6) & 0x3F)));
+        put(byte(0x80 | (cp & 0x3F)));
+    } else {
+        put(byte(0xF0 | (cp >> 18)));
+        put(byte(0x80 | ((cp >> 12) & 0x3F)));
+        put(byte(0x80 | ((cp >> 6) & 0x3F)));
+        put(byte(0x80 | (cp & 0x3F)));
     }
 }
 
