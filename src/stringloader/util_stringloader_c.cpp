@@ -240,7 +240,7 @@ usl_status LocaleToLanguage(const std::wstring& locale, uint32_t* languageID) no
 }
 
 // ---------------------------------------------------------------------------
-// The trace sink
+// Trace records for a C sink
 // ---------------------------------------------------------------------------
 
 struct CTraceSink {

@@ -82,16 +82,16 @@ inline char32_t NextCodePoint(std::wstring_view text, std::size_t& i) {
 // Calls put(byte) for each UTF-8 byte of `cp`. A surrogate or a value above
 // U+10FFFF, which UTF-8 cannot carry, is written as U+FFFD.
 template <typename Put> void ForEachUtf8Byte(char32_t cp, Put put) {
-    if (IsHighSurrogate(cp) || IsLowSurrogate(cp) || cp > 0x10FFFF) {
-        cp = 0xFFFD;
-    }
     const auto byte = [](char32_t bits) { return static_cast<char>(bits); };
     if (cp < 0x80) {
         put(byte(cp));
     } else if (cp < 0x800) {
         put(byte(0xC0 | (cp >> 6)));
         put(byte(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
+    } else if (cp <= 0xFFFF || cp > 0x10FFFF) {
+        if (cp > 0xFFFF || IsHighSurrogate(cp) || IsLowSurrogate(cp)) {
+            cp = 0xFFFD;
+        }
         put(byte(0xE0 | (cp >> 12)));
         put(byte(0x80 | ((cp >> 6) & 0x3F)));
         put(byte(0x80 | (cp & 0x3F)));
