@@ -4,8 +4,9 @@
    its only other imports are three kernel32 functions, declared below since
    there are no Windows headers). tools/ci/windows-zip-test.sh builds it and
    runs it from the unpacked zip's folder under Wine, with the sample tables in
-   res\. It prints one line per check and the UTF-8 answers, and exits with 0
-   when every check passed, else 1. */
+   res\ and one table with a text above U+FFFF in astral\. It prints one line
+   per check and the UTF-8 answers, and exits with 0 when every check passed,
+   else 1. */
 #include "util_stringloader_c.h"
 
 typedef void* HANDLE;
@@ -236,6 +237,21 @@ static void lookup8(const usl_loader* loader, const struct lookup_row* row) {
     end_line();
 }
 
+/* A text above U+FFFF, from the one-table folder astral\ the script writes:
+   a surrogate pair in UTF-16 (the one-short buffer would split it), four
+   bytes in UTF-8. */
+static void astral(void) {
+    static const struct lookup_row row = {
+        "astral text, a surrogate pair", 0x0009, 14, 1, L"Spam \U0001F4E7", "Spam \U0001F4E7"};
+    usl_loader* loader = 0;
+
+    check(usl_loader_new(&loader) == USL_OK, "new loader");
+    check_status(usl_loader_load16(loader, L"astral"), USL_OK, "UTF-16 load of astral");
+    lookup16(loader, &row);
+    lookup8(loader, &row);
+    usl_loader_free(loader);
+}
+
 /* ---- Languages, queries and conversions ---- */
 
 static void languages(const usl_loader* loader) {
@@ -380,6 +396,7 @@ void caller_main(void) {
     }
     usl_loader_free(copy);
     usl_loader_free(0);
+    astral();
     trace();
 
     put("msvc_caller: ");

@@ -124,6 +124,12 @@ imports=$("$objdump" -p "$root/bin/msvc_caller.exe" | sed -n 's/^[[:space:]]*DLL
 [ "$imports" = "KERNEL32.dll util_stringloader.dll " ] ||
     fail "msvc_caller.exe should import only KERNEL32.dll and util_stringloader.dll, not: $imports"
 
+# One UTF-16LE table whose spam folder name lies above U+FFFF.
+mkdir -p "$root/astral"
+{
+    printf '\xff\xfe'
+    printf '[Strings]\r\nIDS_SPAM_FOLDER_NAME=Spam \xf0\x9f\x93\xa7\r\n' | iconv -f UTF-8 -t UTF-16LE
+} >"$root/astral/en.cfg"
 caller_status=0
 run_wine bin/msvc_caller.exe >"$msvc/output.txt" || caller_status=$?
 caller=$(tr -d '\r' <"$msvc/output.txt")
@@ -131,7 +137,8 @@ grep -E '^(FAIL|     answered)|^(text|languages|msvc_caller)' <<<"$caller" || tr
 [ "$caller_status" -eq 0 ] || { echo "$caller"; fail "msvc_caller.exe exited with $caller_status"; }
 # The UTF-8 answers as the program printed them, against the sample tables' texts.
 for expected in 'text 0x404 14: 垃圾郵件' 'text 0xc0c 20: Boîte de réception' 'text 0x411 20: 受信トレイ' \
-    'text 0x419 14: Спам' 'languages 0x7 0x9 0xa 0xc 0x10 0x11 0x12 0x13 0x19 0x1d 0x404 0x416 0x804 0xc0c'; do
+    'text 0x419 14: Спам' 'text 0x9 14: Spam 📧' \
+    'languages 0x7 0x9 0xa 0xc 0x10 0x11 0x12 0x13 0x19 0x1d 0x404 0x416 0x804 0xc0c'; do
     grep -qxF -- "$expected" <<<"$caller" || fail "msvc_caller.exe did not print: $expected"
 done
 grep -qE '^msvc_caller: [0-9]+ checks, 0 failed$' <<<"$caller" || fail "msvc_caller.exe gave no summary"
