@@ -5,9 +5,11 @@
 # Only the C functions go in: an MSVC caller cannot use the C++ classes, whose
 # names and layouts are GCC's. Both files are installed into lib/ beside the
 # mingw import library. Included by the top-level CMakeLists.txt for mingw
-# builds only (an MSVC build writes its own util_stringloader.lib).
+# builds only (an MSVC build writes its own util_stringloader.lib). A project
+# that embeds ours gets neither file, and needs no llvm-dlltool, unless it asks.
 option(UTIL_STRINGLOADER_MSVC_IMPORT_LIBRARY
-       "Write util_stringloader.lib and .def (the C functions) for MSVC callers; needs llvm-dlltool" ON)
+       "Write util_stringloader.lib and .def (the C functions) for MSVC callers; needs llvm-dlltool"
+       ${PROJECT_IS_TOP_LEVEL})
 if(NOT UTIL_STRINGLOADER_MSVC_IMPORT_LIBRARY)
   return()
 endif()
