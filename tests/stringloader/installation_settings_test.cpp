@@ -54,6 +54,7 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
     } cases[] = {
         // clang-format off
         {nullptr, nullptr, 0, 0, 0, 0, false, {{0x1003, kWow64 + L"2"}, {0x1003, kKey + L", code: 2"}}, 0x0407, 0},
+        {nullptr, nullptr, 0, 0, 0, 0x100, false, {{0x1003, kWow64 + L"5"}, {0x1003, kKey + L", code: 2"}}, 0x0407, 0},
         {nullptr, nullptr, 0, REG_DWORD, 0x0804, 0, false, {{0x1003, L"Cannot query value HomeDir, code: 2"}}, 0x0407, 0},
         {nullptr, L"", REG_SZ, 0, 0, 0, true, {{0x1003, kNoDefault + L"2"}}, 0x0407, 2},
         {nullptr, L"", REG_SZ, REG_SZ, 0, 0, true, {{0x1003, kNoDefault + L"1630"}}, 0x0407, 2},
