@@ -83,6 +83,8 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     ASSERT_EQ(symlink("missing", dir.file("dangling.cfg").c_str()), 0);
     const Names names = Search(dir.wpath() + L"\\*.cfg").first;
     ASSERT_EQ(names, (Names{L"dangling.cfg", L"DE.cfg", L"de.cfg", L"fr\xDCE9.cfg", L"link.cfg/"})); // ties: 'D' < 'd'
+    const Names every = Search(dir.wpath() + L"\\*").first; // "." and ".." come first, as Windows lists them
+    EXPECT_TRUE(every.size() == 12 && every[0] == L"./" && every[1] == L"../" && every[2] == L"a.cfgx");
     // Dots and stars at the end of a mask are ignored once the name is used up, nowhere else.
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.*.").first, names);
     EXPECT_EQ(Search(dir.wpath() + L"\\DE.CFG..").first, (Names{L"DE.cfg", L"de.cfg"}));
