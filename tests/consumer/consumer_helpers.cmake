@@ -12,13 +12,15 @@ function(run)
 endfunction()
 
 # probe_headers(BUILD_DIR): in a configured consumer build, the five public
-# headers each compile alone through the library's include path, and the
-# internal headers are not found on it.
+# headers each compile alone through the library's include path (one build of
+# the five probes), and the internal headers are not found on it.
 function(probe_headers build_dir)
+  set(public "")
   foreach(header Util_StringLoader.h util_stringloader_c.h basekit.h tracekit.h util_stringloader_export.h)
     string(MAKE_C_IDENTIFIER ${header} probe)
-    run(${CMAKE_COMMAND} --build ${build_dir} --target probe_${probe})
+    list(APPEND public probe_${probe})
   endforeach()
+  run(${CMAKE_COMMAND} --build ${build_dir} --target ${public})
   foreach(header win32_api.h posix/profile_reader.h)
     string(MAKE_C_IDENTIFIER ${header} probe)
     execute_process(COMMAND ${CMAKE_COMMAND} --build ${build_dir} --target probe_${probe} RESULT_VARIABLE result

@@ -1,7 +1,9 @@
 # Installs a build tree into WORK_DIR/prefix and builds the consumer in this
-# folder against it twice: through find_package(util_stringloader CONFIG) and
-# through pkg-config. Each consumer then runs on the sample string tables, and
-# the package build checks which headers the installed tree lets it include.
+# folder against it twice: through find_package(util_stringloader CONFIG), one
+# CMake configure, and through pkg-config, the flags it prints on one compiler
+# command line, as a Makefile would use them. Each consumer then runs on the
+# sample string tables. The installed headers are exactly the five public ones
+# (the embedding test compiles each of them alone).
 #
 # Run by ctest as: cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=...
 #                        -DGENERATOR=... -DCXX_COMPILER=... -DLIBDIR=... -P run_consumer_test.cmake
@@ -17,11 +19,13 @@ set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(header Util_StringLoader.h util_stringloader_c.h basekit.h tracekit.h util_stringloader_export.h)
-  if(NOT EXISTS ${prefix}/include/util_stringloader/${header})
-    message(FATAL_ERROR "not installed: include/util_stringloader/${header}")
-  endif()
-endforeach()
+file(GLOB_RECURSE headers RELATIVE ${prefix}/include ${prefix}/include/*)
+list(SORT headers)
+set(public util_stringloader/Util_StringLoader.h util_stringloader/basekit.h util_stringloader/tracekit.h
+           util_stringloader/util_stringloader_c.h util_stringloader/util_stringloader_export.h)
+if(NOT headers STREQUAL public)
+  message(FATAL_ERROR "include/ should hold the five public headers, it holds: ${headers}")
+endif()
 foreach(file ${LIBDIR}/cmake/util_stringloader/util_stringloader-config.cmake ${LIBDIR}/pkgconfig/util_stringloader.pc)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
@@ -44,15 +48,15 @@ run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/with-package -G ${GENE
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/with-package)
 run(${WORK_DIR}/with-package/consumer ${tables})
 message(STATUS "find_package: ${last_output}")
-probe_headers(${WORK_DIR}/with-package)
 
-# pkg-config: only PKG_CONFIG_PATH points at the tree.
+# pkg-config: only PKG_CONFIG_PATH points at the tree; the program finds the
+# library through LD_LIBRARY_PATH, as any outside the linker's search path does.
 set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
 run(${PKG_CONFIG_EXECUTABLE} --cflags --libs util_stringloader)
 message(STATUS "pkg-config flags: ${last_output}")
-run(${CMAKE_COMMAND} -S ${consumer_source} -B ${WORK_DIR}/with-pkgconfig -G ${GENERATOR}
-    -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCONSUMER_FIND=pkgconfig
-    -DPKG_CONFIG_EXECUTABLE=${PKG_CONFIG_EXECUTABLE})
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/with-pkgconfig)
-run(${WORK_DIR}/with-pkgconfig/consumer ${tables})
+separate_arguments(flags UNIX_COMMAND "${last_output}")
+run(${CXX_COMPILER} -std=c++17 -Wall -Wextra -Wpedantic -Werror ${consumer_source}/main.cpp ${flags}
+    -o ${WORK_DIR}/consumer-pkgconfig)
+set(ENV{LD_LIBRARY_PATH} ${prefix}/${LIBDIR})
+run(${WORK_DIR}/consumer-pkgconfig ${tables})
 message(STATUS "pkg-config: ${last_output}")

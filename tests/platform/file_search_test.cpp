@@ -70,13 +70,14 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
 #ifndef _WIN32
 // Long names only (no 8.3 short-name hits), no name holding '\' (no Windows
 // name can, and the loader would take it for a separator), names equal but
-// for case in case-sensitive order, names that are not UTF-8 kept byte-exact, links
+// for case in case-sensitive order, trailing dots in a mask, names that are
+// not UTF-8 kept byte-exact, links
 // reported as their targets, "\*" as the root, and handles that are not
 // searches refused.
 TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     TempDir dir;
-    for (const char* name :
-         {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "a\\en.cfg", "fr\xE9.cfg", "de.cfg", "DE.cfg"}) { // \xE9: Latin-1
+    for (const char* name : {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "a\\en.cfg", "fr\xE9.cfg", "de.cfg", "DE.cfg",
+                             "+"}) { // \xE9: Latin-1
         testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("sub"));
@@ -84,6 +85,13 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     ASSERT_EQ(symlink("missing", dir.file("dangling.cfg").c_str()), 0);
     const Names names = Search(dir.wpath() + L"\\*.cfg").first;
     ASSERT_EQ(names, (Names{L"dangling.cfg", L"DE.cfg", L"de.cfg", L"fr\xDCE9.cfg", L"link.cfg/"})); // ties: 'D' < 'd'
+    const Names every = Search(dir.wpath() + L"\\*").first; // "." and ".." come first, as Windows lists them
+    EXPECT_TRUE(every.size() == 13 && every[0] == L"./" && every[1] == L"../" && every[2] == L"+"); // though '+' < '.'
+    // Dots and stars at the end of a mask are ignored once the name is used up, nowhere else.
+    EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.*.").first, names);
+    EXPECT_EQ(Search(dir.wpath() + L"\\DE.CFG..").first, (Names{L"DE.cfg", L"de.cfg"}));
+    EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.x"), (std::pair<Names, DWORD>{{}, ERROR_FILE_NOT_FOUND}));
+    EXPECT_EQ(Search(dir.wpath() + L"\\*.cf.g").first, Names{});
     EXPECT_EQ(testsupport::Narrow(dir.wpath() + L"/" + names[3]), dir.file("fr\xE9.cfg")); // the same bytes again
     const Names root = Search(L"\\*").first;
     EXPECT_NE(std::find(root.begin(), root.end(), L"tmp/"), root.end());

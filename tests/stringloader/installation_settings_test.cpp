@@ -35,12 +35,13 @@ const std::wstring kExpanded = std::wstring(600, L'x') + L"\\EUQ %UL_NOT_SET% 5%
 
 // Without a directory the load fails only when "HomeDir" cannot be read; then
 // nothing is scanned and the default language is not read. A given directory,
-// present or missing, is scanned and the default language is still read. Each
-// row loads twice: a second load scans again and reads the default again.
+// present, missing or empty, is scanned and the default language is still
+// read, all 32 bits of it. Each row loads twice: a second load scans again and
+// reads the default again.
 TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
     setenv("UL_REGISTRY_TEST", std::string(600, 'x').c_str(), 1);
     const struct {
-        const wchar_t* directory; // inside the home directory; null: none given
+        const wchar_t* directory; // inside the home directory when it starts with '/'; null: none given
         const wchar_t* homeDir;   // null: no such value; "": the home directory, with two tables
         DWORD homeType;
         DWORD defaultType; // 0: no such value; REG_SZ: the text "0x0804"
@@ -53,6 +54,7 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
     } cases[] = {
         // clang-format off
         {nullptr, nullptr, 0, 0, 0, 0, false, {{0x1003, kWow64 + L"2"}, {0x1003, kKey + L", code: 2"}}, 0x0407, 0},
+        {nullptr, nullptr, 0, 0, 0, 0x100, false, {{0x1003, kWow64 + L"5"}, {0x1003, kKey + L", code: 2"}}, 0x0407, 0},
         {nullptr, nullptr, 0, REG_DWORD, 0x0804, 0, false, {{0x1003, L"Cannot query value HomeDir, code: 2"}}, 0x0407, 0},
         {nullptr, L"", REG_SZ, 0, 0, 0, true, {{0x1003, kNoDefault + L"2"}}, 0x0407, 2},
         {nullptr, L"", REG_SZ, REG_SZ, 0, 0, true, {{0x1003, kNoDefault + L"1630"}}, 0x0407, 2},
@@ -62,7 +64,9 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
         {nullptr, L"", REG_SZ, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 2},
         {nullptr, L"", REG_DWORD, REG_DWORD, 0x0804, 0, false, {{0x1003, L"Cannot query value HomeDir, code: 1630"}}, 0x0407, 0},
         {nullptr, kExpandable.c_str(), REG_EXPAND_SZ, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 0},
-        {L"/EUQ/res", nullptr, 0, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 2},
+        {nullptr, L"", REG_SZ, REG_DWORD, 0xffffffff, 0, true, {}, -1, 2},
+        {L"/EUQ/res", nullptr, 0, REG_DWORD, 0x7f010804, 0, true, {}, 0x7f010804, 2},
+        {L"", L"", REG_SZ, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 0},
         {L"/nonexistent", nullptr, 0, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 0},
         // clang-format on
     };
@@ -83,7 +87,7 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
                                     : settings.SetNumber(L"EUQDefaultLangID", c.defaultID, c.defaultType);
         }
         testsupport::ScopedFailingOpen failing(c.failingMask, 5);
-        const std::wstring directory = home.wpath() + (c.directory ? c.directory : L"");
+        const std::wstring directory = c.directory && *c.directory ? home.wpath() + c.directory : L"";
         testsupport::LoaderAccess loader;
         for (int load = 0; load < 2; ++load) {
             loader.OverrideDefaultLangID(0x0407);

@@ -40,6 +40,7 @@ TEST(LanguageQueriesTest, GetLanguagesRoomRules) {
     const LoaderAccess five = Loaded(Ints("five"));
     std::vector<int> untouched(5, -1);
     EXPECT_EQ(five.GetLanguages(&untouched, nullptr), 87u);
+    EXPECT_EQ(five.GetLanguages(nullptr, nullptr), 87u);
     int count = -7;
     EXPECT_EQ(five.GetLanguages(nullptr, &count), 0u);
     EXPECT_EQ(count, 5);
@@ -67,7 +68,9 @@ TEST(LanguageQueriesTest, TextQueriesCompareWholeTextsOrListItems) {
     LoaderAccess loader = Loaded(Ints("five"));
     testsupport::TraceCapture capture;
     EXPECT_EQ(loader.GetStringLangIDEx(14, L"Spam"), 9); // a fresh object's default
-    const int none = 0x0c0a; // an unloaded default, so no match cannot pass for one in table 9
+    // An unloaded default, so no match cannot pass for one in table 9, and wider
+    // than 16 bits: the default is kept whole.
+    const int none = 0x7f010c0a;
     loader.OverrideDefaultLangID(none);
     loader.AddText(9, 14, L"Spam").AddText(0x0409, 14, L"Spam").AddText(0x0404, 13, L" Spam");
     loader.AddText(0x0804, 21, L"Junk; Spam ;Bulk Mail\r\n").AddText(0x0404, 16, L"\tInbox\r\n");

@@ -1,16 +1,18 @@
 // Tests of CUtilLocaleLCIDConverter: locale names to language IDs and back and
 // the records written when a name cannot be converted (rows in
-// data/locale_names.txt), the code tables and their row matcher.
+// data/locale_names.txt), both code tables against a golden list
+// (data/locale_tables.txt), and the row matcher.
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdint>
-#include <iterator>
+#include <map>
 #include <string>
 
 #include "Util_StringLoader.h"
 #include "platform/common/module_handle.h"
 #include "support/golden_table.h"
+#include "support/test_files.h"
 #include "support/trace_capture.h"
 
 namespace {
@@ -18,7 +20,6 @@ namespace {
 class ConverterAccess : public CUtilLocaleLCIDConverter {
 public:
     using CUtilLocaleLCIDConverter::MatchEntry;
-    using CUtilLocaleLCIDConverter::s_PrimaryLangIDTbl;
 };
 
 const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
@@ -28,7 +29,7 @@ const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).
 void CheckNames() {
     const CUtilLocaleLCIDConverter converter;
     const auto table = testsupport::ReadTable(kData + "locale_names.txt");
-    ASSERT_EQ(table.size(), 29u);
+    ASSERT_EQ(table.size(), 22u);
     for (const auto& [line, row] : table) {
         const std::wstring name = testsupport::Unescape(row[0]);
         const auto id = static_cast<std::uint32_t>(std::stoul(row[1], nullptr, 0));
@@ -57,17 +58,34 @@ TEST(LocaleConverter, ConvertsNamesBothWaysAndTracesFailures) {
     }
 }
 
-TEST(LocaleConverter, IdsUseTheLow16BitsAndEveryTableRowConverts) {
+// Every code of both tables against data/locale_tables.txt, both ways; every
+// other two-letter code and every other primary language ID converts to
+// nothing. IDs keep only their low 16 bits on the way back.
+TEST(LocaleConverter, BothTablesMatchTheGoldenList) {
     const CUtilLocaleLCIDConverter converter;
-    EXPECT_EQ(CUtilLocaleLCIDConverter::LANG_EN, 9);
-    EXPECT_EQ(converter.LangIDToLocale(0x00010409).str(), L"en_us");
-    ASSERT_EQ(std::size(ConverterAccess::s_PrimaryLangIDTbl), 69u);
-    for (const auto& row : ConverterAccess::s_PrimaryLangIDTbl) {
-        const std::wstring code = row.pszCode;
-        EXPECT_TRUE(code.size() == 2 && code.find_first_not_of(L"abcdefghijklmnopqrstuvwxyz") == code.npos);
-        EXPECT_EQ(converter.LocaleToLangID(row.pszCode), row.dwLangID) << row.dwLangID;
-        EXPECT_EQ(converter.LangIDToLocale(row.dwLangID).str(), code);
+    std::map<std::wstring, std::uint32_t> names;
+    for (const auto& [line, row] : testsupport::ReadTable(kData + "locale_tables.txt")) {
+        names[testsupport::Unescape(row[0])] = static_cast<std::uint32_t>(std::stoul(row[1], nullptr, 0));
     }
+    ASSERT_EQ(names.size(), 69u + 7u);
+    for (const auto& [name, id] : names) {
+        EXPECT_EQ(converter.LocaleToLangID(name.c_str()), id) << testsupport::Narrow(name);
+        EXPECT_EQ(converter.LangIDToLocale(id).str(), name) << id;
+    }
+    testsupport::TraceCapture quiet; // the failures' records are the other test's
+    for (wchar_t first = L'a'; first <= L'z'; ++first) {
+        for (wchar_t second = L'a'; second <= L'z'; ++second) {
+            const wchar_t code[] = {first, second, L'\0'};
+            if (names.count(code) == 0) {
+                EXPECT_EQ(converter.LocaleToLangID(code), 0u) << testsupport::Narrow(code);
+            }
+        }
+    }
+    for (std::uint32_t id = 0; id <= 0x3ff; ++id) {
+        const std::wstring back = converter.LangIDToLocale(id).str();
+        EXPECT_TRUE(back.empty() ? names.count(back) == 0 : names.count(back) == 1 && names[back] == id) << id;
+    }
+    EXPECT_EQ(converter.LangIDToLocale(0x00010409).str(), L"en_us");
 }
 
 // Derived classes call the matchers with tables of their own.

@@ -5,7 +5,6 @@
 
 #include <sstream>
 #include <string>
-#include <type_traits>
 
 #include "support/golden_table.h"
 #include "support/loader_access.h"
@@ -57,7 +56,6 @@ TEST(LookupTest, ProtectedStepsReportWhatTheyFound) {
 
 // Copies that outlive their source are in the exports test.
 TEST(LoaderValueTest, SelfAssignmentKeepsTheStoreAndAFreshObjectEmptiesIt) {
-    static_assert(std::has_virtual_destructor_v<CUtilStringLoader>);
     LoaderAccess source;
     source.AddText(0x0407, kSpam, L"de").OverrideDefaultLangID(7);
     const auto before = source.m_stringTables;

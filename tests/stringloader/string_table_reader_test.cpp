@@ -60,9 +60,17 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
     EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, true).str(), L"neutral");
     EXPECT_EQ(loader.LoadStringW(0x0404, 0, true).str(), L"Cannot load string:IDS_APPROVE_SENDER_FORM_UI_TITLE");
 
-    // A second file for the language only fills the gap.
+    // A second file for the language only fills the gap, though each text it
+    // reads still shows in a record.
     testsupport::WriteTextFile(dir.file("second.cfg"), LoaderAccess::TableText(L"two-"));
+    TraceCapture merge;
     loader.LoadStringTableForLanguage(dir.wfile("second.cfg").c_str(), 0x0404);
+    const auto records = merge.levelsAndMessages();
+    ASSERT_EQ(records.size(), 26u);
+    for (std::size_t row = 0; row < 24; ++row) {
+        const std::wstring id = std::to_wstring(LoaderAccess::s_IDStringMapping[row].stringID);
+        EXPECT_EQ(records[row + 1], (std::pair<unsigned, std::wstring>{0x102, L"ID: " + id + L", Str:two-" + id}));
+    }
     EXPECT_EQ(loader.m_stringTables.size(), 2u);
     EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, false).str(), L"two-14");
     EXPECT_EQ(loader.LoadStringW(0x0404, 5, false).str(), L"excl");

@@ -1,6 +1,6 @@
 // WideString formatting and operators, the length limit of formatting, the two path operations, and the text
 // codec beyond what the profile reader's golden files show: the bounds of UTF-8
-// validity, encoding back to UTF-8, and file names whose bytes are not UTF-8
+// validity and of Windows-1252, encoding back to UTF-8, and file names whose bytes are not UTF-8
 // surviving the trip to wide text and back.
 #include <gtest/gtest.h>
 
@@ -103,6 +103,9 @@ TEST(TextCodecTest, Utf8BoundsAndFileNames) {
     EXPECT_EQ(basekit::detail::EncodeUtf8(L"a\u00e9\u4e2d\U0001F600"), "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
     EXPECT_EQ(basekit::detail::EncodeUtf8(std::wstring(1, wchar_t(0xD800))), "\xEF\xBF\xBD");
     EXPECT_EQ(basekit::detail::DecodeUtf8("a\xFF\xC3\xA9"), L"a\uFFFD\u00e9");
+    // Windows-1252 at the ends of its remapped range; a mark is all three bytes (EF BB 80 is U+FEC0).
+    EXPECT_EQ(basekit::detail::DecodeCp1252("\x7F\x80\x9F\xA0"), L"\x7F\u20AC\u0178\u00A0");
+    EXPECT_EQ(basekit::detail::DecodeTextFile("\xEF\xBB\x80x"), L"\uFEC0x");
     // A name that is no UTF-8 keeps its bytes; backslashes become slashes.
     const std::string name = "d\xE9j\xC3\xA0-\xF0\x9F\x98\x80";
     EXPECT_EQ(basekit::detail::FileNameToWide(name), L"d" + std::wstring(1, wchar_t(0xDCE9)) + L"j\u00e0-\U0001F600");
