@@ -142,7 +142,7 @@ usl_status PutText(std::wstring_view text, Encoder encode, Unit* buffer, std::si
 }
 
 // A NUL-terminated UTF-8 text as wide text; false when it is not valid UTF-8.
-bool WidenUtf8(const char* text, std::wstring& wide) {
+bool Widen(const char* text, std::wstring& wide) {
     const std::string_view bytes(text);
     if (!basekit::detail::IsValidUtf8(bytes)) {
         return false;
@@ -154,7 +154,7 @@ bool WidenUtf8(const char* text, std::wstring& wide) {
 // A NUL-terminated UTF-16 text as wide text: surrogate pairs are joined where
 // wchar_t holds code points and copied where it holds UTF-16 units. False on
 // an unpaired surrogate.
-bool WidenUtf16(const usl_char16* text, std::wstring& wide) {
+bool Widen(const usl_char16* text, std::wstring& wide) {
     wide.clear();
     for (const usl_char16* at = text; *at != 0; ++at) {
         const auto unit = static_cast<char32_t>(*at);
@@ -227,18 +227,48 @@ usl_status LoadWide(usl_loader* loader, const wchar_t* directory) noexcept {
     return Guarded([&] { return loader->LoadAllLanguageStringTable(directory) ? USL_OK : USL_NO_DIRECTORY; });
 }
 
-// The two below run inside Guarded: the members may throw (a trace record
-// allocates).
-usl_status LanguageOfText(const usl_loader* loader, int32_t stringID, const std::wstring& text, int asList,
-                          int32_t* languageID) {
-    *languageID = asList != 0 ? loader->GetStringLangIDEx(stringID, text.c_str())
-                              : loader->GetStringLangID(stringID, text.c_str());
-    return USL_OK;
+// Runs answer(wide) on `text` as wide text, under the exception guard (the
+// members may throw: a trace record allocates). USL_INVALID_ARGUMENT, with
+// nothing answered, when the text is not valid UTF-8 or UTF-16.
+template <typename Char, typename Answer> usl_status WithWideText(const Char* text, Answer answer) noexcept {
+    return Guarded([&] {
+        std::wstring wide;
+        return Widen(text, wide) ? answer(wide) : USL_INVALID_ARGUMENT;
+    });
 }
 
-usl_status LocaleToLanguage(const std::wstring& locale, uint32_t* languageID) {
-    *languageID = CUtilLocaleLCIDConverter().LocaleToLangID(locale.c_str());
-    return *languageID != 0 ? USL_OK : USL_NOT_FOUND;
+// The text-in calls, one template for both encodings.
+template <typename Char> usl_status Load(usl_loader* loader, const Char* directory) noexcept {
+    if (loader == nullptr) {
+        return USL_INVALID_ARGUMENT;
+    }
+    if (directory == nullptr) {
+        return LoadWide(loader, nullptr);
+    }
+    return WithWideText(directory, [&](const std::wstring& wide) { return LoadWide(loader, wide.c_str()); });
+}
+
+template <typename Char>
+usl_status LanguageOfText(const usl_loader* loader, int32_t stringID, const Char* text, int asList,
+                          int32_t* languageID) noexcept {
+    if (loader == nullptr || text == nullptr || languageID == nullptr) {
+        return USL_INVALID_ARGUMENT;
+    }
+    return WithWideText(text, [&](const std::wstring& wide) {
+        *languageID = asList != 0 ? loader->GetStringLangIDEx(stringID, wide.c_str())
+                                  : loader->GetStringLangID(stringID, wide.c_str());
+        return USL_OK;
+    });
+}
+
+template <typename Char> usl_status LocaleToLanguage(const Char* locale, uint32_t* languageID) noexcept {
+    if (locale == nullptr || languageID == nullptr) {
+        return USL_INVALID_ARGUMENT;
+    }
+    return WithWideText(locale, [&](const std::wstring& wide) {
+        *languageID = CUtilLocaleLCIDConverter().LocaleToLangID(wide.c_str());
+        return *languageID != 0 ? USL_OK : USL_NOT_FOUND;
+    });
 }
 
 // ---------------------------------------------------------------------------
@@ -335,29 +365,11 @@ void usl_loader_free(usl_loader* loader) {
 }
 
 usl_status usl_loader_load(usl_loader* loader, const char* directory) {
-    if (loader == nullptr) {
-        return USL_INVALID_ARGUMENT;
-    }
-    if (directory == nullptr) {
-        return LoadWide(loader, nullptr);
-    }
-    return Guarded([&] {
-        std::wstring wide;
-        return WidenUtf8(directory, wide) ? LoadWide(loader, wide.c_str()) : USL_INVALID_ARGUMENT;
-    });
+    return Load(loader, directory);
 }
 
 usl_status usl_loader_load16(usl_loader* loader, const usl_char16* directory) {
-    if (loader == nullptr) {
-        return USL_INVALID_ARGUMENT;
-    }
-    if (directory == nullptr) {
-        return LoadWide(loader, nullptr);
-    }
-    return Guarded([&] {
-        std::wstring wide;
-        return WidenUtf16(directory, wide) ? LoadWide(loader, wide.c_str()) : USL_INVALID_ARGUMENT;
-    });
+    return Load(loader, directory);
 }
 
 usl_status usl_loader_default_language(const usl_loader* loader, int32_t* language_id) {
@@ -418,26 +430,12 @@ usl_status usl_loader_match_language(const usl_loader* loader, int32_t language_
 
 usl_status usl_loader_language_of_text(const usl_loader* loader, int32_t string_id, const char* text, int as_list,
                                        int32_t* language_id) {
-    if (loader == nullptr || text == nullptr || language_id == nullptr) {
-        return USL_INVALID_ARGUMENT;
-    }
-    return Guarded([&] {
-        std::wstring wide;
-        return WidenUtf8(text, wide) ? LanguageOfText(loader, string_id, wide, as_list, language_id)
-                                     : USL_INVALID_ARGUMENT;
-    });
+    return LanguageOfText(loader, string_id, text, as_list, language_id);
 }
 
 usl_status usl_loader_language_of_text16(const usl_loader* loader, int32_t string_id, const usl_char16* text,
                                          int as_list, int32_t* language_id) {
-    if (loader == nullptr || text == nullptr || language_id == nullptr) {
-        return USL_INVALID_ARGUMENT;
-    }
-    return Guarded([&] {
-        std::wstring wide;
-        return WidenUtf16(text, wide) ? LanguageOfText(loader, string_id, wide, as_list, language_id)
-                                      : USL_INVALID_ARGUMENT;
-    });
+    return LanguageOfText(loader, string_id, text, as_list, language_id);
 }
 
 // ---------------------------------------------------------------------------
@@ -445,23 +443,11 @@ usl_status usl_loader_language_of_text16(const usl_loader* loader, int32_t strin
 // ---------------------------------------------------------------------------
 
 usl_status usl_locale_to_language(const char* locale, uint32_t* language_id) {
-    if (locale == nullptr || language_id == nullptr) {
-        return USL_INVALID_ARGUMENT;
-    }
-    return Guarded([&] {
-        std::wstring wide;
-        return WidenUtf8(locale, wide) ? LocaleToLanguage(wide, language_id) : USL_INVALID_ARGUMENT;
-    });
+    return LocaleToLanguage(locale, language_id);
 }
 
 usl_status usl_locale_to_language16(const usl_char16* locale, uint32_t* language_id) {
-    if (locale == nullptr || language_id == nullptr) {
-        return USL_INVALID_ARGUMENT;
-    }
-    return Guarded([&] {
-        std::wstring wide;
-        return WidenUtf16(locale, wide) ? LocaleToLanguage(wide, language_id) : USL_INVALID_ARGUMENT;
-    });
+    return LocaleToLanguage(locale, language_id);
 }
 
 usl_status usl_language_to_locale(uint32_t language_id, char* buffer, size_t capacity, size_t* length) {
