@@ -133,7 +133,7 @@ mkdir -p "$root/astral"
 caller_status=0
 run_wine bin/msvc_caller.exe >"$msvc/output.txt" || caller_status=$?
 caller=$(tr -d '\r' <"$msvc/output.txt")
-grep -E '^(FAIL|     answered)|^(text|languages|msvc_caller)' <<<"$caller" || true
+grep -E '^(FAIL|text|languages|msvc_caller)' <<<"$caller" || true
 [ "$caller_status" -eq 0 ] || { echo "$caller"; fail "msvc_caller.exe exited with $caller_status"; }
 # The UTF-8 answers as the program printed them, against the sample tables' texts.
 for expected in 'text 0x404 14: 垃圾郵件' 'text 0xc0c 20: Boîte de réception' 'text 0x411 20: 受信トレイ' \
