@@ -223,6 +223,7 @@ std::wstring FileNameToWide(std::string_view bytes) {
 std::string WidePathToNative(const wchar_t* path) {
     std::string out;
     const std::wstring_view text = path != nullptr ? path : L"";
+    out.reserve(text.size()); // an ASCII path, the usual one, grows no further
     for (std::size_t i = 0; i < text.size();) {
         const char32_t cp = NextCodePoint(text, i);
         if (cp == U'\\') {
