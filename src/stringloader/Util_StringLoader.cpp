@@ -266,7 +266,7 @@ void CUtilStringLoader::LoadStringTableForLanguage(const wchar_t* path, int lang
         }
         // emplace keeps the first text of a string ID; a later file only fills gaps.
         // The rows come nearly in ascending ID order, so the end is the hint.
-        table.emplace_hint(table.end(), row.stringID, WideString(std::wstring(buffer, length)));
+        table.emplace_hint(table.end(), row.stringID, WideString(buffer));
         UL_TRACE(kTraceStringRead, L"ID: %d, Str:%s", row.stringID, buffer);
     }
 
