@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -52,15 +54,21 @@ std::wstring Widen(const std::string& text) {
 
 // --- Loading ------------------------------------------------------------------
 
+// Each measured operation is one inline step, timed by its benchmark and run
+// under callgrind by the count mode (main, --count=NAME).
+inline std::size_t LoadOursStep(const std::wstring& directory) {
+    CUtilStringLoader loader;
+    loader.LoadAllLanguageStringTable(directory.c_str());
+    int count = 0;
+    loader.GetLanguages(nullptr, &count);
+    benchmark::DoNotOptimize(loader);
+    return static_cast<std::size_t>(count);
+}
+
 void LoadOurs(benchmark::State& state, const std::wstring& directory) {
     std::size_t languages = 0;
     for (auto _ : state) {
-        CUtilStringLoader loader;
-        loader.LoadAllLanguageStringTable(directory.c_str());
-        int count = 0;
-        loader.GetLanguages(nullptr, &count);
-        languages = static_cast<std::size_t>(count);
-        benchmark::DoNotOptimize(loader);
+        languages = LoadOursStep(directory);
     }
     state.counters["languages"] = static_cast<double>(languages);
 }
@@ -150,6 +158,120 @@ public:
     static const ID2STRINGMAPPING* Rows() { return s_IDStringMapping; }
     static constexpr std::size_t kRows = sizeof(s_IDStringMapping) / sizeof(s_IDStringMapping[0]);
 };
+
+// The least decoding these files need, without validation: UTF-16LE after its
+// byte-order mark (surrogate pairs joined), else UTF-8 (after its mark, if any).
+// Writes into `text`, whose capacity is kept from file to file.
+void DecodeLeast(const std::string& bytes, std::wstring& text) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t size = bytes.size();
+    std::size_t used = 0;
+    if (size >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        text.resize((size - 2) / 2);
+        for (std::size_t i = 2; i + 1 < size; i += 2) {
+            char32_t unit = b[i] | (b[i + 1] << 8);
+            if (basekit::detail::IsHighSurrogate(unit) && i + 3 < size) {
+                unit = basekit::detail::JoinSurrogates(unit, b[i + 2] | (b[i + 3] << 8));
+                i += 2;
+            }
+            text[used++] = static_cast<wchar_t>(unit);
+        }
+    } else {
+        std::size_t i = size >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
+        text.resize(size - i);
+        while (i < size) {
+            const unsigned lead = b[i];
+            const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+            if (i + length > size) {
+                break;
+            }
+            char32_t cp = length == 1 ? lead : lead & (0x7Fu >> length);
+            for (std::size_t k = 1; k < length; ++k) {
+                cp = (cp << 6) | (b[i + k] & 0x3Fu);
+            }
+            text[used++] = static_cast<wchar_t>(cp);
+            i += length;
+        }
+    }
+    text.resize(used);
+}
+
+// The limit plus the store: what the limit does, and the least more that fills
+// the store. Each file is decoded to wchar_t, split into key=value lines (a
+// line's CR and the blanks around '=' dropped), and each key is looked up in a
+// hash map of the 24 key names made once; a hit stores the value, the first
+// text of a string ID kept, in the same two-level std::map the loader builds.
+class LimitPlusStore {
+public:
+    LimitPlusStore() {
+        for (std::size_t row = 0; row < KeyTable::kRows; ++row) {
+            m_keys.emplace(KeyTable::Rows()[row].keyName, KeyTable::Rows()[row].stringID);
+        }
+    }
+
+    // One load; returns the number of texts stored.
+    std::size_t Step() {
+        Store store;
+        DIR* dir = opendir(TheFixture().mixedDir.c_str());
+        while (const dirent* entry = readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            if (name.size() <= 4 || name.substr(name.size() - 4) != ".cfg" ||
+                !ReadFile(TheFixture().mixedDir + "/" + entry->d_name, m_bytes)) {
+                continue;
+            }
+            const std::wstring locale(name.begin(), name.end() - 4);
+            auto& table = store[static_cast<int>(m_converter.LocaleToLangID(locale.c_str()))];
+            DecodeLeast(m_bytes, m_text);
+            std::wstring_view rest = m_text;
+            while (!rest.empty()) {
+                const std::size_t end = std::min(rest.find(L'\n'), rest.size());
+                std::wstring_view line = rest.substr(0, end);
+                rest.remove_prefix(std::min(end + 1, rest.size()));
+                const std::size_t equals = line.find(L'=');
+                if (equals == std::wstring_view::npos) {
+                    continue;
+                }
+                std::wstring_view key = line.substr(0, equals);
+                std::wstring_view value = line.substr(equals + 1);
+                while (!key.empty() && key.back() == L' ') {
+                    key.remove_suffix(1);
+                }
+                while (!value.empty() && (value.front() == L' ')) {
+                    value.remove_prefix(1);
+                }
+                while (!value.empty() && (value.back() == L'\r' || value.back() == L' ')) {
+                    value.remove_suffix(1);
+                }
+                const auto row = m_keys.find(key);
+                if (row != m_keys.end() && !value.empty()) {
+                    table.emplace(row->second, value);
+                }
+            }
+        }
+        closedir(dir);
+        std::size_t stored = 0;
+        for (const auto& language : store) {
+            stored += language.second.size();
+        }
+        benchmark::DoNotOptimize(store);
+        return stored;
+    }
+
+private:
+    std::unordered_map<std::wstring_view, int> m_keys;
+    const CUtilLocaleLCIDConverter m_converter;
+    std::string m_bytes;
+    std::wstring m_text;
+};
+
+void BM_Load_LimitPlusStore(benchmark::State& state) {
+    LimitPlusStore limit;
+    std::size_t stored = 0;
+    for (auto _ : state) {
+        stored = limit.Step();
+    }
+    state.counters["texts"] = static_cast<double>(stored);
+}
 
 std::u16string ToUtf16(const wchar_t* text) {
     std::u16string out;
@@ -247,6 +369,28 @@ const Store& Floor() {
 
 constexpr int kSpamFolder = 14;
 
+inline void LookupOursStep(const CUtilStringLoader& loader, int language) {
+    benchmark::DoNotOptimize(language);
+    basekit::WideString text = loader.LoadStringW(language, kSpamFolder, true);
+    benchmark::DoNotOptimize(text);
+}
+
+// The floor: the same steps on the bare std::map store. `probes` are the
+// tables the fallback rule consults in order (the requested language, its
+// neutral table, English); the last one answers, the ones before it miss.
+inline void LookupFloorStep(const Store& store, const std::vector<int>& probes) {
+    benchmark::DoNotOptimize(probes.data());
+    auto table = store.end();
+    for (const int probe : probes) {
+        table = store.find(probe);
+        if (table != store.end()) {
+            break;
+        }
+    }
+    std::wstring text = table->second.find(kSpamFolder)->second;
+    benchmark::DoNotOptimize(text);
+}
+
 void LookupOurs(benchmark::State& state, int language, int answeringTable) {
     const CUtilStringLoader& loader = Loaded();
     if (loader.LoadStringW(language, kSpamFolder, true).str() != Floor().at(answeringTable).at(kSpamFolder)) {
@@ -254,32 +398,18 @@ void LookupOurs(benchmark::State& state, int language, int answeringTable) {
         return;
     }
     for (auto _ : state) {
-        benchmark::DoNotOptimize(language);
-        basekit::WideString text = loader.LoadStringW(language, kSpamFolder, true);
-        benchmark::DoNotOptimize(text);
+        LookupOursStep(loader, language);
     }
 }
 
-// The floor: the same steps on the bare std::map store. `probes` are the
-// tables the fallback rule consults in order (the requested language, its
-// neutral table, English); the last one answers, the ones before it miss.
-void LookupFloor(benchmark::State& state, std::vector<int> probes) {
+void LookupFloor(benchmark::State& state, const std::vector<int>& probes) {
     const Store& store = Floor();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(probes.data());
-        auto table = store.end();
-        for (const int probe : probes) {
-            table = store.find(probe);
-            if (table != store.end()) {
-                break;
-            }
-        }
-        std::wstring text = table->second.find(kSpamFolder)->second;
-        benchmark::DoNotOptimize(text);
+        LookupFloorStep(store, probes);
     }
 }
 
-// 0x0804 is loaded; 0x0c04 is not, but its neutral table 4 is; 0x0426 has no
+// 0x0804 is loaded; 0x0c04 is not, but its neutral table 4 is; 0x0442 has no
 // table of its primary language, so English (9) answers.
 void BM_LoadStringW_Exact(benchmark::State& state) {
     LookupOurs(state, 0x0804, 0x0804);
@@ -298,10 +428,10 @@ void BM_LoadStringW_NeutralOneFind(benchmark::State& state) {
     LookupFloor(state, {0x0004});
 }
 void BM_LoadStringW_English(benchmark::State& state) {
-    LookupOurs(state, 0x0426, 0x0009);
+    LookupOurs(state, 0x0442, 0x0009);
 }
 void BM_LoadStringW_EnglishFloor(benchmark::State& state) {
-    LookupFloor(state, {0x0426, 0x0026, 0x0009});
+    LookupFloor(state, {0x0442, 0x0042, 0x0009});
 }
 void BM_LoadStringW_EnglishOneFind(benchmark::State& state) {
     LookupFloor(state, {0x0009});
@@ -395,34 +525,86 @@ void BM_GetStringLangIDEx_Floor(benchmark::State& state) {
 // 0x0c07 is not loaded; its neutral table 7 (German) is.
 constexpr int kUnloadedGerman = 0x0c07;
 
+inline void MatchOursStep(const CUtilStringLoader& loader, int language) {
+    benchmark::DoNotOptimize(language);
+    benchmark::DoNotOptimize(loader.MatchMostAppropriateLangID(language));
+}
+
+// The floor: the lookup that misses and one lookup of the neutral ID, which is
+// all a store whose IDs never exceed 16 bits would need.
+inline void MatchFloorStep(const Store& store, int language) {
+    benchmark::DoNotOptimize(language);
+    int answer = 0;
+    if (store.find(language) != store.end()) {
+        answer = language;
+    } else if (store.find(language & 0x3ff) != store.end()) {
+        answer = language & 0x3ff;
+    }
+    benchmark::DoNotOptimize(answer);
+}
+
 void BM_MatchMostAppropriateLangID_Miss(benchmark::State& state) {
     const CUtilStringLoader& loader = Loaded();
     if (loader.MatchMostAppropriateLangID(kUnloadedGerman) != 7) {
         state.SkipWithError("unexpected answer");
         return;
     }
-    int language = kUnloadedGerman;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(language);
-        benchmark::DoNotOptimize(loader.MatchMostAppropriateLangID(language));
+        MatchOursStep(loader, kUnloadedGerman);
     }
 }
 
-// The floor: the lookup that misses and one lookup of the neutral ID, which is
-// all a store whose IDs never exceed 16 bits would need.
 void BM_MatchMostAppropriateLangID_MissFloor(benchmark::State& state) {
     const Store& store = Floor();
-    int language = kUnloadedGerman;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(language);
-        int answer = 0;
-        if (store.find(language) != store.end()) {
-            answer = language;
-        } else if (store.find(language & 0x3ff) != store.end()) {
-            answer = language & 0x3ff;
-        }
-        benchmark::DoNotOptimize(answer);
+        MatchFloorStep(store, kUnloadedGerman);
     }
+}
+
+// --- Instruction counts ---------------------------------------------------------
+
+// Runs `step` n times. Out of line so that callgrind can count exactly these
+// calls: tools/bench/instructions.sh collects inside CountedLoop only.
+template <typename Step> [[gnu::noinline]] void CountedLoop(int n, Step step) {
+    for (int i = 0; i < n; ++i) {
+        step();
+    }
+}
+
+// --count=NAME: runs one operation or its baseline a fixed number of times,
+// for callgrind, instead of the benchmarks. Returns false for an unknown name.
+bool RunCount(const std::string& name) {
+    constexpr int kLookups = 100000;
+    constexpr int kLoads = 10;
+    const CUtilStringLoader& loader = Loaded();
+    const Store& store = Floor();
+    const auto lookup = [&](int language) { CountedLoop(kLookups, [&] { LookupOursStep(loader, language); }); };
+    const auto floor = [&](std::vector<int> probes) { CountedLoop(kLookups, [&] { LookupFloorStep(store, probes); }); };
+    if (name == "exact") {
+        lookup(0x0804);
+    } else if (name == "exact-floor") {
+        floor({0x0804});
+    } else if (name == "neutral") {
+        lookup(0x0c04);
+    } else if (name == "neutral-floor") {
+        floor({0x0c04, 0x0004});
+    } else if (name == "english") {
+        lookup(0x0442);
+    } else if (name == "english-floor") {
+        floor({0x0442, 0x0042, 0x0009});
+    } else if (name == "match") {
+        CountedLoop(kLookups, [&] { MatchOursStep(loader, kUnloadedGerman); });
+    } else if (name == "match-floor") {
+        CountedLoop(kLookups, [&] { MatchFloorStep(store, kUnloadedGerman); });
+    } else if (name == "load") {
+        CountedLoop(kLoads, [] { LoadOursStep(TheFixture().mixedDirWide); });
+    } else if (name == "load-floor") {
+        LimitPlusStore limit;
+        CountedLoop(kLoads, [&limit] { limit.Step(); });
+    } else {
+        return false;
+    }
+    return true;
 }
 
 // --- Copying and tracing ------------------------------------------------------------
@@ -456,6 +638,7 @@ void BM_TraceLog_NoListener(benchmark::State& state) {
 BENCHMARK(BM_Load_Ours)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_OursUtf8)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_Limit)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Load_LimitPlusStore)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Load_SimpleIni)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadStringW_Exact);
 BENCHMARK(BM_LoadStringW_ExactFloor);
@@ -544,12 +727,19 @@ int main(int argc, char** argv) {
         std::printf("\n");
         std::fflush(stdout);
 
-        benchmark::Initialize(&argc, argv);
-        if (!benchmark::ReportUnrecognizedArguments(argc, argv)) {
-            benchmark::RunSpecifiedBenchmarks();
-            benchmark::Shutdown();
+        if (argc == 2 && std::string_view(argv[1]).substr(0, 8) == "--count=") {
+            if (!RunCount(argv[1] + 8)) {
+                std::fprintf(stderr, "unknown count: %s\n", argv[1] + 8);
+                status = 1;
+            }
         } else {
-            status = 1;
+            benchmark::Initialize(&argc, argv);
+            if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+                status = 1;
+            } else {
+                benchmark::RunSpecifiedBenchmarks();
+                benchmark::Shutdown();
+            }
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());

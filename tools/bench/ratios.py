@@ -10,6 +10,7 @@ import sys
 
 # (label, ours, baseline)
 RATIOS = [
+    ("load / limit plus store", "BM_Load_Ours", "BM_Load_LimitPlusStore"),
     ("load / limit", "BM_Load_Ours", "BM_Load_Limit"),
     ("load UTF-8 twins / SimpleIni", "BM_Load_OursUtf8", "BM_Load_SimpleIni"),
     ("load mixed / SimpleIni", "BM_Load_Ours", "BM_Load_SimpleIni"),

@@ -26,6 +26,7 @@ namespace {
 struct FoundEntry {
     std::wstring name;
     std::u16string sortKey; // upper-cased UTF-16 units: the NTFS order
+    bool dots = false;      // "." or "..", which sort first
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
 };
 
@@ -119,10 +120,8 @@ DWORD ErrorFromOpenDir(int error) {
 
 bool SortsBefore(const FoundEntry& a, const FoundEntry& b) {
     // "." and ".." come first, as every Windows file system lists them.
-    const bool aDot = a.name == L"." || a.name == L"..";
-    const bool bDot = b.name == L"." || b.name == L"..";
-    if (aDot != bDot) {
-        return aDot;
+    if (a.dots != b.dots) {
+        return a.dots;
     }
     return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.name < b.name;
 }
@@ -145,6 +144,8 @@ DWORD CollectMatches(const std::string& directory, const std::wstring& mask, std
         if (!MatchMask(mask.c_str(), entry.name.c_str())) {
             continue;
         }
+        entry.dots = entry.name == L"." || entry.name == L"..";
+        entry.sortKey.reserve(entry.name.size());
         for (const wchar_t c : entry.name) {
             basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(FoldUpper(c)),
                                               [&entry](char16_t unit) { entry.sortKey += unit; });

@@ -54,10 +54,12 @@ private:
         std::optional<std::wstring_view> value; // none for a line without '='
     };
 
+    std::wstring_view CutAtNul(std::wstring_view text) const;
     void ParseLine(std::wstring_view line);
     std::optional<std::wstring_view> Find(std::wstring_view section, std::wstring_view key) const;
 
     std::wstring m_text;
+    bool m_hasNul = false; // whether m_text holds a NUL anywhere
     std::vector<Section> m_sections;
     std::vector<Entry> m_entries;
 };
