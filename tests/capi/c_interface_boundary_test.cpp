@@ -6,38 +6,16 @@
 // global operator new to count allocations and to fail the n-th one.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <functional>
-#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Util_StringLoader.h"
+#include "support/counting_new.h"
 #include "support/loader_access.h"
 #include "support/test_files.h"
 #include "util_stringloader_c.h"
-
-constexpr long kUnarmed = -1000000000L; // counts down, never to 0
-std::atomic<long> g_countdown{kUnarmed}, g_live{0}, g_allocations{0};
-
-void* operator new(std::size_t n) {
-    void* memory = g_countdown.fetch_sub(1) == 0 ? nullptr : std::malloc(n + 1);
-    g_live += memory != nullptr ? 1 : 0;
-    g_allocations += 1;
-    return memory != nullptr ? memory : throw std::bad_alloc();
-}
-static void Release(void* memory) noexcept {
-    g_live -= memory != nullptr ? 1 : 0;
-    std::free(memory);
-}
-void operator delete(void* p) noexcept {
-    Release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    Release(p);
-}
 
 namespace {
 
