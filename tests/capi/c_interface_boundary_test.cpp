@@ -32,14 +32,6 @@ std::u16string ToUtf16(const std::wstring& text) {
     return units;
 }
 
-std::u16string Units16(const usl_char16* text, std::size_t length) {
-    std::u16string units;
-    for (std::size_t i = 0; i < length; ++i) {
-        units += static_cast<char16_t>(text[i]);
-    }
-    return units;
-}
-
 // English whole; French, Canadian French and Taiwanese Chinese with gaps (an
 // empty value for IDs n % 5 == 2, no line for n % 7 == 3); Brazilian
 // Portuguese with no neutral table beside it.
@@ -83,7 +75,8 @@ TEST(CInterfaceBoundaryTest, LookupsAnswerWhatLoadStringWAnswersAndAllocateNothi
                     allocations += pass == 1 ? g_allocations - before : 0;
                     EXPECT_EQ(std::string(text, length), basekit::detail::EncodeUtf8(expected))
                         << language << "/" << id << "/" << fallback;
-                    EXPECT_EQ(Units16(units, length16), ToUtf16(expected)) << language << "/" << id << "/" << fallback;
+                    EXPECT_EQ(std::u16string(units, units + length16), ToUtf16(expected))
+                        << language << "/" << id << "/" << fallback;
                     EXPECT_EQ(size, length);
                     found += expected.empty() ? 0 : 1;
                     ++answers;
