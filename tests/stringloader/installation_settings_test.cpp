@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -19,10 +18,6 @@
 #include "support/test_files.h"
 #include "support/trace_capture.h"
 #include "win32_api.h"
-
-#ifdef _WIN32
-#define setenv(name, value, overwrite) _putenv_s(name, value)
-#endif
 
 namespace {
 
@@ -42,7 +37,7 @@ DWORD Type(const std::string& name) {
 
 // Rows in data/installation_settings.txt; each loads twice.
 TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
-    setenv("UL_REGISTRY_TEST", std::string(600, 'x').c_str(), 1);
+    testsupport::SetEnv("UL_REGISTRY_TEST", std::string(600, 'x'));
     const auto table = testsupport::ReadTable(kData + "installation_settings.txt");
     ASSERT_EQ(table.size(), 15u);
     for (const auto& [line, row] : table) {

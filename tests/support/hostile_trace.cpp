@@ -2,7 +2,6 @@
 // them; see hostile_trace.h.
 #include "support/hostile_trace.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -32,14 +31,6 @@ const char kForgedLine[] = "[0110] Util_StringLoader(1): FORGED";
 const char kForgedNameEscaped[] = "x\\x0a[0110] Util_StringLoader(1): FORGED\\x0aq.cfg";
 
 } // namespace
-
-void SetTraceDestination(const std::string& value) {
-#ifdef _WIN32
-    _putenv_s("VELMORA_TRACE", value.c_str());
-#else
-    setenv("VELMORA_TRACE", value.c_str(), 1);
-#endif
-}
 
 void WriteHostileRecords(const TempDir& dir) {
     int line = 0;
