@@ -6,38 +6,16 @@
 // global operator new to count allocations and to fail the n-th one.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <functional>
-#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Util_StringLoader.h"
+#include "support/counting_new.h"
 #include "support/loader_access.h"
 #include "support/test_files.h"
 #include "util_stringloader_c.h"
-
-constexpr long kUnarmed = -1000000000L; // counts down, never to 0
-std::atomic<long> g_countdown{kUnarmed}, g_live{0}, g_allocations{0};
-
-void* operator new(std::size_t n) {
-    void* memory = g_countdown.fetch_sub(1) == 0 ? nullptr : std::malloc(n + 1);
-    g_live += memory != nullptr ? 1 : 0;
-    g_allocations += 1;
-    return memory != nullptr ? memory : throw std::bad_alloc();
-}
-static void Release(void* memory) noexcept {
-    g_live -= memory != nullptr ? 1 : 0;
-    std::free(memory);
-}
-void operator delete(void* p) noexcept {
-    Release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    Release(p);
-}
 
 namespace {
 
@@ -50,14 +28,6 @@ std::u16string ToUtf16(const std::wstring& text) {
     std::u16string units;
     for (const wchar_t c : text) {
         basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), [&units](char16_t unit) { units += unit; });
-    }
-    return units;
-}
-
-std::u16string Units16(const usl_char16* text, std::size_t length) {
-    std::u16string units;
-    for (std::size_t i = 0; i < length; ++i) {
-        units += static_cast<char16_t>(text[i]);
     }
     return units;
 }
@@ -105,7 +75,8 @@ TEST(CInterfaceBoundaryTest, LookupsAnswerWhatLoadStringWAnswersAndAllocateNothi
                     allocations += pass == 1 ? g_allocations - before : 0;
                     EXPECT_EQ(std::string(text, length), basekit::detail::EncodeUtf8(expected))
                         << language << "/" << id << "/" << fallback;
-                    EXPECT_EQ(Units16(units, length16), ToUtf16(expected)) << language << "/" << id << "/" << fallback;
+                    EXPECT_EQ(std::u16string(units, units + length16), ToUtf16(expected))
+                        << language << "/" << id << "/" << fallback;
                     EXPECT_EQ(size, length);
                     found += expected.empty() ? 0 : 1;
                     ++answers;

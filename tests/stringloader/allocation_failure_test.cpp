@@ -8,34 +8,10 @@
 // previous default language.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "support/counting_new.h"
 #include "support/loader_access.h"
 #include "support/settings_fixture.h"
 #include "support/test_files.h"
-
-// Armed with n, the allocation that takes g_countdown from 0 to -1 fails; g_live: allocations not yet freed.
-constexpr long kUnarmed = -1000000000L; // counts down, never to 0
-std::atomic<long> g_countdown{kUnarmed}, g_live{0};
-
-// The library allocates nothing over-aligned; the runtime's other forms call these.
-void* operator new(std::size_t n) {
-    void* memory = g_countdown.fetch_sub(1) == 0 ? nullptr : std::malloc(n + 1);
-    g_live += memory != nullptr ? 1 : 0;
-    return memory != nullptr ? memory : throw std::bad_alloc();
-}
-static void Release(void* memory) noexcept {
-    g_live -= memory != nullptr ? 1 : 0;
-    std::free(memory);
-}
-void operator delete(void* p) noexcept {
-    Release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    Release(p);
-}
 
 namespace {
 

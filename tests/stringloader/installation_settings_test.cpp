@@ -5,94 +5,75 @@
 // attempts at opening the key, and the records of every failure path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/golden_table.h"
 #include "support/loader_access.h"
 #include "support/settings_fixture.h"
 #include "support/test_files.h"
 #include "support/trace_capture.h"
 #include "win32_api.h"
 
-#ifdef _WIN32
-#define setenv(name, value, overwrite) _putenv_s(name, value)
-#endif
-
 namespace {
 
 using Records = std::vector<std::pair<unsigned, std::wstring>>;
 
 const std::wstring kExit = L"CUtilStringLoader::LoadStringtable";
-const std::wstring kKey = L"Cannot read key SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
-const std::wstring kWow64 = kKey + L" with KEY_WOW64_64KEY, code: ";
-const std::wstring kNoDefault = L"Cannot query value EUQDefaultLangID, code: ";
-// A REG_EXPAND_SZ HomeDir that expands to far more than it stores: the read must size its buffer by the result.
-const std::wstring kExpandable = L"%UL_REGISTRY_TEST%\\EUQ %UL_NOT_SET% 5%";
+const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
+// What the REG_EXPAND_SZ row's HomeDir expands to.
 const std::wstring kExpanded = std::wstring(600, L'x') + L"\\EUQ %UL_NOT_SET% 5%";
 
-// Without a directory the load fails only when "HomeDir" cannot be read; then
-// nothing is scanned and the default language is not read. A given directory,
-// present, missing or empty, is scanned and the default language is still
-// read, all 32 bits of it. Each row loads twice: a second load scans again and
-// reads the default again.
+// A type field: "-" (no value), or a REG_* name; REG_SZ to REG_DWORD are 1 to 4.
+DWORD Type(const std::string& name) {
+    const std::vector<std::string> names = {"-", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD"};
+    const auto at = std::find(names.begin(), names.end(), name);
+    return name == "REG_QWORD" ? REG_QWORD : static_cast<DWORD>(at - names.begin());
+}
+
+// Rows in data/installation_settings.txt; each loads twice.
 TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
-    setenv("UL_REGISTRY_TEST", std::string(600, 'x').c_str(), 1);
-    const struct {
-        const wchar_t* directory; // inside the home directory when it starts with '/'; null: none given
-        const wchar_t* homeDir;   // null: no such value; "": the home directory, with two tables
-        DWORD homeType;
-        DWORD defaultType; // 0: no such value; REG_SZ: the text "0x0804"
-        std::uint32_t defaultID;
-        std::uint32_t failingMask; // 0x100: Opens in the 64-bit view fail with 5
-        bool result;
-        Records failures; // between the entry and exit records
-        int defaultAfter;
-        std::size_t tables;
-    } cases[] = {
-        // clang-format off
-        {nullptr, nullptr, 0, 0, 0, 0, false, {{0x1003, kWow64 + L"2"}, {0x1003, kKey + L", code: 2"}}, 0x0407, 0},
-        {nullptr, nullptr, 0, 0, 0, 0x100, false, {{0x1003, kWow64 + L"5"}, {0x1003, kKey + L", code: 2"}}, 0x0407, 0},
-        {nullptr, nullptr, 0, REG_DWORD, 0x0804, 0, false, {{0x1003, L"Cannot query value HomeDir, code: 2"}}, 0x0407, 0},
-        {nullptr, L"", REG_SZ, 0, 0, 0, true, {{0x1003, kNoDefault + L"2"}}, 0x0407, 2},
-        {nullptr, L"", REG_SZ, REG_SZ, 0, 0, true, {{0x1003, kNoDefault + L"1630"}}, 0x0407, 2},
-        {nullptr, L"", REG_SZ, REG_QWORD, 0x0804, 0, true, {{0x1003, kNoDefault + L"1630"}}, 0x0407, 2},
-        {nullptr, L"", REG_SZ, REG_BINARY, 0x0804, 0, true, {{0x1003, kNoDefault + L"1630"}}, 0x0407, 2},
-        {nullptr, L"", REG_SZ, REG_DWORD, 0x0409, 0x100, true, {{0x1003, kWow64 + L"5"}, {0x1003, kWow64 + L"5"}}, 0x0409, 2},
-        {nullptr, L"", REG_SZ, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 2},
-        {nullptr, L"", REG_DWORD, REG_DWORD, 0x0804, 0, false, {{0x1003, L"Cannot query value HomeDir, code: 1630"}}, 0x0407, 0},
-        {nullptr, kExpandable.c_str(), REG_EXPAND_SZ, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 0},
-        {nullptr, L"", REG_SZ, REG_DWORD, 0xffffffff, 0, true, {}, -1, 2},
-        {L"/EUQ/res", nullptr, 0, REG_DWORD, 0x7f010804, 0, true, {}, 0x7f010804, 2},
-        {L"", L"", REG_SZ, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 0},
-        {L"/nonexistent", nullptr, 0, REG_DWORD, 0x0804, 0, true, {}, 0x0804, 0},
-        // clang-format on
-    };
-    for (const auto& c : cases) {
+    testsupport::SetEnv("UL_REGISTRY_TEST", std::string(600, 'x'));
+    const auto table = testsupport::ReadTable(kData + "installation_settings.txt");
+    ASSERT_EQ(table.size(), 15u);
+    for (const auto& [line, row] : table) {
+        SCOPED_TRACE(line);
+        const bool given = row[0] != "-", hasHome = row[1] != "-";
+        const DWORD homeType = Type(row[2]), defaultType = Type(row[3]);
+        Records failures;
+        std::istringstream list(row[7]);
+        for (std::string record; std::getline(list, record, ';');) {
+            record.erase(0, record.find_first_not_of(' '));
+            const std::string text = record.substr(record.find(' ') + 1);
+            failures.emplace_back(std::stoul(record, nullptr, 0), testsupport::Unescape(text));
+        }
         testsupport::TempDir home; // EUQ/res holds en.cfg and zh_cn.cfg
         testsupport::MakeDirectory(home.file("EUQ/res"));
         for (const char* name : {"EUQ/res/en.cfg", "EUQ/res/zh_cn.cfg"}) {
             testsupport::WriteTextFile(home.file(name), testsupport::LoaderAccess::TableText(L"x"));
         }
         testsupport::ScopedSettings settings;
-        const std::wstring homeValue = c.homeDir == nullptr ? L"" : *c.homeDir != L'\0' ? c.homeDir : home.wpath();
-        if (c.homeDir != nullptr) {
-            c.homeType == REG_DWORD ? settings.SetNumber(L"HomeDir", 9)
-                                    : settings.SetString(L"HomeDir", homeValue, c.homeType);
+        const std::wstring homeValue = !hasHome ? L"" : row[1] != "home" ? testsupport::Unescape(row[1]) : home.wpath();
+        if (hasHome) {
+            homeType == REG_DWORD ? settings.SetNumber(L"HomeDir", 9)
+                                  : settings.SetString(L"HomeDir", homeValue, homeType);
         }
-        if (c.defaultType != 0) {
-            c.defaultType == REG_SZ ? settings.SetString(L"EUQDefaultLangID", L"0x0804")
-                                    : settings.SetNumber(L"EUQDefaultLangID", c.defaultID, c.defaultType);
+        if (defaultType != 0) {
+            defaultType == REG_SZ
+                ? settings.SetString(L"EUQDefaultLangID", L"0x0804")
+                : settings.SetNumber(L"EUQDefaultLangID", std::stoul(row[4], nullptr, 0), defaultType);
         }
-        testsupport::ScopedFailingOpen failing(c.failingMask, 5);
-        const std::wstring directory = c.directory && *c.directory ? home.wpath() + c.directory : L"";
+        testsupport::ScopedFailingOpen failing(static_cast<std::uint32_t>(std::stoul(row[5], nullptr, 0)), 5);
+        const std::wstring directory = given && !row[0].empty() ? home.wpath() + testsupport::Unescape(row[0]) : L"";
         testsupport::LoaderAccess loader;
         for (int load = 0; load < 2; ++load) {
             loader.OverrideDefaultLangID(0x0407);
             testsupport::TraceCapture trace;
-            EXPECT_EQ(loader.LoadAllLanguageStringTable(c.directory ? directory.c_str() : nullptr), c.result);
+            EXPECT_EQ(loader.LoadAllLanguageStringTable(given ? directory.c_str() : nullptr), row[6] == "1");
             // The load's own records and the failures, without those of the scan and the file reader.
             Records records;
             for (const auto& record : trace.levelsAndMessages()) {
@@ -100,19 +81,19 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
                     records.push_back(record);
                 }
             }
-            Records expected = c.failures;
+            Records expected = failures;
             expected.insert(expected.begin(),
-                            {0x110, c.directory ? kExit + L", ini path: " + directory
-                                                : kExit + L", ini path not given, read path from registry"});
+                            {0x110, given ? kExit + L", ini path: " + directory
+                                          : kExit + L", ini path not given, read path from registry"});
             expected.push_back({0x111, kExit});
             EXPECT_EQ(records, expected);
-            EXPECT_EQ(loader.GetDefaultLangID(), c.defaultAfter);
-            EXPECT_EQ(loader.m_stringTables.size(), c.tables);
+            EXPECT_EQ(loader.GetDefaultLangID(), std::stoi(row[8], nullptr, 0));
+            EXPECT_EQ(loader.m_stringTables.size(), std::stoul(row[9]));
         }
         basekit::WideString read(L"untouched");
-        const bool readable = c.homeDir != nullptr && c.homeType != REG_DWORD;
+        const bool readable = hasHome && homeType != REG_DWORD;
         EXPECT_EQ(loader.GetDefaultLangIniDirectory(read), readable);
-        const std::wstring expanded = c.homeType == REG_EXPAND_SZ ? kExpanded : homeValue;
+        const std::wstring expanded = homeType == REG_EXPAND_SZ ? kExpanded : homeValue;
         EXPECT_EQ(read.str(), readable ? basekit::JoinPath(expanded.c_str(), L"EUQ\\res").str() : L"untouched");
     }
 }

@@ -2,44 +2,25 @@
 // them; see hostile_trace.h.
 #include "support/hostile_trace.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "Util_StringLoader.h"
+#include "support/golden_table.h"
 #include "tracekit.h"
 
 namespace testsupport {
 
 namespace {
 
-struct Hostile {
-    std::wstring message;
-    std::string line; // the message as the line shows it
-};
-
-const std::vector<Hostile>& HostileMessages() {
-    static const std::vector<Hostile> messages = {
-        {L"ini path: /opt/\u00e9", "ini path: /opt/\xC3\xA9"},
-        // A forged record after a line end; a backslash is doubled, so text cannot pass for an escape.
-        {L"x\n[0110] .\\Util_StringLoader(1): FORGED\r\nq.cfg",
-         "x\\x0a[0110] .\\\\Util_StringLoader(1): FORGED\\x0d\\x0aq.cfg"},
-        {L"C:\\x0a\\u202e\\t\\", "C:\\\\x0a\\\\u202e\\\\t\\\\"},
-        // C0 controls, DEL and a tab.
-        {L"\x1b[31mred\a\b\x7f|\tend\x1f", "\\x1b[31mred\\x07\\x08\\x7f|\\tend\\x1f"},
-        // C1 controls: U+0085 ends a line, U+009B starts a control sequence.
-        {L"\x0080\x0085\x009b\x009f", "\\u0080\\u0085\\u009b\\u009f"},
-        // Bidi marks, embeddings, overrides and isolates; line and paragraph separators.
-        {L"\x200e\x200f\x061c|\x202a\x202b\x202c\x202d\x202e|\x2066\x2067\x2068\x2069|\x2028\x2029",
-         "\\u200e\\u200f\\u061c|\\u202a\\u202b\\u202c\\u202d\\u202e|\\u2066\\u2067\\u2068\\u2069|\\u2028\\u2029"},
-        // Their neighbours and other text pass as UTF-8.
-        {L"\x00a0\x00e9\x061b\x200d\x2027\x202f\x2065\x206a\x4e2d\U0001F600",
-         "\xC2\xA0\xC3\xA9\xD8\x9B\xE2\x80\x8D\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA\xE4\xB8\xAD\xF0\x9F\x98"
-         "\x80"},
-        // A lone surrogate: how a file name byte that is not UTF-8 arrives.
-        {std::wstring(L"d") + wchar_t(0xDCE9) + L"j", "d\\udce9j"},
-    };
+// Each row of data/hostile_trace.txt: the message and the line that shows it.
+std::vector<std::pair<std::wstring, std::string>> HostileMessages() {
+    const std::string file = __FILE__;
+    std::vector<std::pair<std::wstring, std::string>> messages;
+    for (const auto& [line, row] : ReadTable(file.substr(0, file.find_last_of("/\\")) + "/data/hostile_trace.txt")) {
+        messages.emplace_back(Unescape(row.at(0)), basekit::detail::EncodeUtf8(Unescape(row.at(1))));
+    }
     return messages;
 }
 
@@ -51,18 +32,10 @@ const char kForgedNameEscaped[] = "x\\x0a[0110] Util_StringLoader(1): FORGED\\x0
 
 } // namespace
 
-void SetTraceDestination(const std::string& value) {
-#ifdef _WIN32
-    _putenv_s("VELMORA_TRACE", value.c_str());
-#else
-    setenv("VELMORA_TRACE", value.c_str(), 1);
-#endif
-}
-
 void WriteHostileRecords(const TempDir& dir) {
     int line = 0;
-    for (const Hostile& hostile : HostileMessages()) {
-        tracekit::TraceLog(nullptr, 0x102, L".\\Util_StringLoader", ++line, L"%s", hostile.message.c_str());
+    for (const auto& hostile : HostileMessages()) {
+        tracekit::TraceLog(nullptr, 0x102, L".\\Util_StringLoader", ++line, L"%s", hostile.first.c_str());
     }
 #ifndef _WIN32
     WriteBytes(dir.file(kForgedName), "[x]\n");
@@ -87,8 +60,8 @@ testing::AssertionResult HoldsHostileRecords(const std::string& written) {
     if (start != written.size()) {
         return testing::AssertionFailure() << "text after the last line end: " << written.substr(start);
     }
-    const auto& messages = HostileMessages();
-    if (lines.size() < messages.size()) {
+    const auto messages = HostileMessages();
+    if (messages.size() != 8 || lines.size() < messages.size()) {
         return testing::AssertionFailure() << lines.size() << " lines for " << messages.size() << " records";
     }
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -97,7 +70,7 @@ testing::AssertionResult HoldsHostileRecords(const std::string& written) {
         }
         if (i < messages.size()) {
             const std::string expected =
-                "[0102] .\\\\Util_StringLoader(" + std::to_string(i + 1) + "): " + messages[i].line;
+                "[0102] .\\\\Util_StringLoader(" + std::to_string(i + 1) + "): " + messages[i].second;
             if (lines[i] != expected) {
                 return testing::AssertionFailure()
                        << "line " << i + 1 << " is\n  " << lines[i] << "\nnot\n  " << expected;

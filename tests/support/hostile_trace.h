@@ -13,9 +13,6 @@
 
 namespace testsupport {
 
-// Sets VELMORA_TRACE; takes effect only before the process's first record.
-void SetTraceDestination(const std::string& value);
-
 // Writes the hostile records with tracekit::TraceLog; on Linux it then loads
 // `dir` after giving it a table file whose name holds a forged record line.
 void WriteHostileRecords(const TempDir& dir);

@@ -7,6 +7,7 @@
 #ifndef UTIL_STRINGLOADER_TEST_FILES_H
 #define UTIL_STRINGLOADER_TEST_FILES_H
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -55,6 +56,15 @@ private:
 void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding = Encoding::Utf8);
 // Writes raw bytes.
 void WriteBytes(const std::string& path, const std::string& bytes);
+// Sets an environment variable of this process.
+inline void SetEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
 inline void MakeDirectory(const std::string& path) {
     fs::create_directories(fs::u8path(path));
 }

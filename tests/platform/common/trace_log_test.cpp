@@ -19,7 +19,7 @@ namespace {
 TEST(TraceDefaultDestinationTest, FileGetsOneEscapedLinePerRecordAndASinkTheRawText) {
     testsupport::TempDir dir;
     const std::string path = dir.file("trace.log");
-    testsupport::SetTraceDestination(path);
+    testsupport::SetEnv("VELMORA_TRACE", path); // read at the first record only
     testsupport::WriteHostileRecords(dir);
     const std::string written = testsupport::ReadBytes(path);
     EXPECT_TRUE(testsupport::HoldsHostileRecords(written));

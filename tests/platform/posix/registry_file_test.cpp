@@ -98,6 +98,8 @@ TEST(RegistryFileTest, FilesAreReadAtEveryOpenAndUnusableOnesFail) {
     write("/opt/c");
     EXPECT_EQ(basekit::RegistryKey().Open(reinterpret_cast<HKEY>(std::uintptr_t{0x80000001}), L"S", kRead), 2);
     EXPECT_EQ(basekit::RegistryKey().Open(nullptr, L"S", kRead), 6);
+    testsupport::WriteBytes(file, "REGEDIT4\n[HKLM\\S]\n;" + std::string(15 << 20, '-') + "\n");
+    EXPECT_EQ(open(), 0); // under 16 MiB
     ASSERT_EQ(truncate(file.c_str(), 17 << 20), 0);
     EXPECT_EQ(open(), 1009); // over 16 MiB
     ASSERT_EQ(chmod(file.c_str(), 0), 0);
