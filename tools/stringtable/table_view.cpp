@@ -252,14 +252,26 @@ void TableInspector::LoadFile(const std::filesystem::path& path, int languageID)
     LoadStringTableForLanguage(WidePath(path).c_str(), languageID);
 }
 
+// A trace text as one unambiguous line, as the library's own trace
+// destinations write it: a backslash is doubled, so that a "\x1b" in the
+// text cannot pass for an escaped control.
+static std::string TraceText(const wchar_t* text) {
+    std::wstring doubled;
+    for (const wchar_t c : std::wstring_view(text != nullptr ? text : L"")) {
+        doubled += c;
+        if (c == L'\\') {
+            doubled += c;
+        }
+    }
+    return Printable(std::wstring_view(doubled));
+}
+
 TraceEcho::TraceEcho(bool echo) : m_echo(echo) {
     if (m_echo) {
         tracekit::SetTraceSink(
             [](const tracekit::TraceRecord& record, void*) {
-                const std::string line =
-                    Printable(std::wstring_view(record.sourceFile != nullptr ? record.sourceFile : L"")) + "(" +
-                    std::to_string(record.line) +
-                    "): " + Printable(std::wstring_view(record.message != nullptr ? record.message : L""));
+                const std::string line = TraceText(record.sourceFile) + "(" + std::to_string(record.line) +
+                                         "): " + TraceText(record.message);
                 std::fprintf(stderr, "[%04x] %s\n", record.level, line.c_str());
             },
             nullptr);
