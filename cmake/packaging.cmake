@@ -18,10 +18,12 @@ set(CPACK_PACKAGE_NAME util-stringloader)
 set(CPACK_PACKAGE_VENDOR "util_stringloader")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Localized UI string tables with language fallback")
+# Lines of at most 80 characters, as a Debian description has them.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "Reads one INI string-table file per language and answers lookups by language ID and string ID with a "
-       "fixed fallback, and converts locale names to Windows language IDs and back. Includes the stringtable "
-       "tool, which inspects, checks and converts string tables.")
+       "Reads one INI string-table file per language and answers lookups by\n"
+       "language ID and string ID with a fixed fallback, and converts locale names\n"
+       "to Windows language IDs and back. Includes the stringtable tool, which\n"
+       "inspects, checks and converts string tables.")
 set(CPACK_PACKAGE_CONTACT "${UTIL_STRINGLOADER_PACKAGE_CONTACT}")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
@@ -40,6 +42,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  # The library's directory is one ldconfig caches: dpkg runs it once after
+  # every package that asks, through this trigger.
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
 endif()
 
 include(CPack)

@@ -67,6 +67,7 @@ echo "$deb: Depends: $depends"
 # means it did not run.
 grep -q 'libc6 (>= ' <<<"$depends" || fail "Depends lacks libc6: shlibdeps did not run"
 grep -q 'libstdc++6 (>= ' <<<"$depends" || fail "Depends lacks libstdc++6"
+[ "$(dpkg-deb -I "$deb" triggers)" = "activate-noawait ldconfig" ] || fail "the package lacks its ldconfig trigger"
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' | grep -v '/$' >"$work/files"
 
 echo "== Debian package: install with dpkg -i"
