@@ -1,6 +1,7 @@
-// What only C++ can see of the C interface: its lookups answer exactly what
-// LoadStringW answers, in both encodings, over a grid of languages, string IDs
-// and fallback; a lookup into a reused buffer allocates nothing; and every
+// What only C++ can see of the C interface: every text answer (a lookup over
+// a grid of languages, string IDs and fallback, and a locale name) is what the
+// class answers (LoadStringW, LangIDToLocale), by the buffer rules, in both
+// encodings; a lookup into a reused buffer allocates nothing; and every
 // allocation failure inside a call comes back as USL_OUT_OF_MEMORY, leaks
 // nothing and leaves new / clone's out-pointer null. This binary replaces the
 // global operator new to count allocations and to fail the n-th one.
@@ -23,29 +24,71 @@ using testsupport::Encoding;
 using testsupport::LoaderAccess;
 using testsupport::TempDir;
 using testsupport::WriteTextFile;
+using Text16 = std::basic_string<usl_char16>;
 
-std::u16string ToUtf16(const std::wstring& text) {
-    std::u16string units;
+// A wide text as UTF-16, an unpaired surrogate kept as it is.
+Text16 ToUtf16(const std::wstring& text) {
+    Text16 units;
     for (const wchar_t c : text) {
-        basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), [&units](char16_t unit) { units += unit; });
+        basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c),
+                                          [&units](char16_t unit) { units += static_cast<usl_char16>(unit); });
     }
     return units;
 }
 
 // English whole; French, Canadian French and Taiwanese Chinese with gaps (an
 // empty value for IDs n % 5 == 2, no line for n % 7 == 3); Brazilian
-// Portuguese with no neutral table beside it.
+// Portuguese with no neutral table beside it; Japanese as a broken UTF-16 file
+// (an unpaired surrogate) and a text of characters above U+FFFF only, each at
+// the longest encoding the one-pass bound allows for.
 void WriteTables(const TempDir& dir) {
     WriteTextFile(dir.file("en.cfg"), LoaderAccess::TableText(L"English text "));
     WriteTextFile(dir.file("fr.cfg"), LoaderAccess::TableText(L"fr \u00e9", true), Encoding::Utf16LeBom);
     WriteTextFile(dir.file("fr_ca.cfg"), LoaderAccess::TableText(L"fr_ca", true));
     WriteTextFile(dir.file("zh_tw.cfg"), LoaderAccess::TableText(L"\u4e2d\U0001F600", true), Encoding::Utf16LeBom);
     WriteTextFile(dir.file("pt_br.cfg"), LoaderAccess::TableText(L"pt_br"));
+    WriteTextFile(dir.file("ja.cfg"),
+                  L"[Strings]\nIDS_SPAM_FOLDER_NAME=a\xD800z\nIDS_INBOX_FOLDER_NAME=\U0001F600\U0001F600\n",
+                  Encoding::Utf16LeBom);
+}
+
+// One text answer in one encoding by the buffer rules: a size query; a buffer
+// one unit short, left untouched; an exact fit, the text and a NUL with nothing
+// written beyond; no text is USL_NOT_FOUND with an empty string written; a null
+// length, or a null buffer with a capacity, is refused.
+template <typename Unit, typename Answer> void CheckTextOut(const std::basic_string<Unit>& expected, Answer answer) {
+    const std::size_t n = expected.size();
+    const std::basic_string<Unit> fill(n + 2, Unit{'~'});
+    std::basic_string<Unit> buffer = fill;
+    std::size_t length = 999;
+    const auto call = [&](Unit* to, std::size_t capacity) {
+        length = 999;
+        return answer(to, capacity, &length);
+    };
+    EXPECT_EQ(call(nullptr, 0), n != 0 ? USL_BUFFER_TOO_SMALL : USL_NOT_FOUND);
+    EXPECT_EQ(length, n);
+    if (n != 0) {
+        EXPECT_EQ(call(&buffer[0], n), USL_BUFFER_TOO_SMALL);
+        EXPECT_EQ(length, n);
+        EXPECT_EQ(buffer, fill);
+    }
+    EXPECT_EQ(call(&buffer[0], n + 1), n != 0 ? USL_OK : USL_NOT_FOUND);
+    EXPECT_EQ(length, n);
+    EXPECT_EQ(buffer, expected + Unit{0} + Unit{'~'});
+    EXPECT_EQ(answer(&buffer[0], n + 2, nullptr), USL_INVALID_ARGUMENT);
+    EXPECT_EQ(call(nullptr, 1), USL_INVALID_ARGUMENT);
+    EXPECT_EQ(length, 999u);
+}
+
+// Both encodings of one answer: `answer` takes a char or a usl_char16 buffer.
+template <typename Answer> void CheckTextsOut(const std::wstring& expected, Answer answer) {
+    CheckTextOut(basekit::detail::EncodeUtf8(expected), answer);
+    CheckTextOut(ToUtf16(expected), answer);
 }
 
 // The second pass counts the allocations of the C lookups alone: the first has
 // grown the thread's scratch text to the longest text the fallback steps copy.
-TEST(CInterfaceBoundaryTest, LookupsAnswerWhatLoadStringWAnswersAndAllocateNothing) {
+TEST(CInterfaceBoundaryTest, TextAnswersAreTheClassesByTheBufferRulesAndLookupsAllocateNothing) {
     TempDir dir;
     WriteTables(dir);
     CUtilStringLoader reference;
@@ -55,29 +98,33 @@ TEST(CInterfaceBoundaryTest, LookupsAnswerWhatLoadStringWAnswersAndAllocateNothi
     ASSERT_EQ(usl_loader_load(loader, dir.path().c_str()), USL_OK);
 
     // Loaded tables, their siblings, neutral IDs, an unloaded language, IDs beyond 16 bits.
-    const int languages[] = {9,      0x0409, 0x0c,   0x0c0c, 0x080c, 0x0404,  0x0804, 0x04,
-                             0x0416, 0x16,   0x0419, 0,      -1,     0x1000c, 0x10009};
+    const int languages[] = {9,    0x0409, 0x0c,   0x0c0c, 0x080c, 0x0404, 0x0804,  0x04,   0x0416,
+                             0x16, 0x11,   0x0411, 0x0419, 0,      -1,     0x1000c, 0x10009};
     int found = 0, answers = 0;
     long allocations = 0;
     for (const int pass : {0, 1}) {
         for (const int language : languages) {
             for (int id = -1; id <= 25; ++id) {
                 for (const int fallback : {0, 1}) {
-                    const std::wstring expected = reference.LoadStringW(language, id, fallback != 0).str();
-                    const usl_status status = expected.empty() ? USL_NOT_FOUND : USL_OK;
                     char text[256];
                     usl_char16 units[256];
-                    std::size_t length = 0, length16 = 0, size = 0;
-                    const long before = g_allocations;
-                    EXPECT_EQ(usl_loader_string(loader, language, id, fallback, text, 256, &length), status);
-                    EXPECT_EQ(usl_loader_string16(loader, language, id, fallback, units, 256, &length16), status);
-                    usl_loader_string(loader, language, id, fallback, nullptr, 0, &size);
-                    allocations += pass == 1 ? g_allocations - before : 0;
-                    EXPECT_EQ(std::string(text, length), basekit::detail::EncodeUtf8(expected))
-                        << language << "/" << id << "/" << fallback;
-                    EXPECT_EQ(std::u16string(units, units + length16), ToUtf16(expected))
-                        << language << "/" << id << "/" << fallback;
-                    EXPECT_EQ(size, length);
+                    std::size_t length = 0;
+                    if (pass == 1) {
+                        const long before = g_allocations;
+                        usl_loader_string(loader, language, id, fallback, text, 256, &length);
+                        usl_loader_string16(loader, language, id, fallback, units, 256, &length);
+                        allocations += g_allocations - before;
+                        continue;
+                    }
+                    SCOPED_TRACE(std::to_string(language) + "/" + std::to_string(id) + "/" + std::to_string(fallback));
+                    const std::wstring expected = reference.LoadStringW(language, id, fallback != 0).str();
+                    CheckTextsOut(expected, [&](auto* to, std::size_t capacity, std::size_t* size) {
+                        if constexpr (sizeof *to == 1) {
+                            return usl_loader_string(loader, language, id, fallback, to, capacity, size);
+                        } else {
+                            return usl_loader_string16(loader, language, id, fallback, to, capacity, size);
+                        }
+                    });
                     found += expected.empty() ? 0 : 1;
                     ++answers;
                 }
@@ -88,6 +135,17 @@ TEST(CInterfaceBoundaryTest, LookupsAnswerWhatLoadStringWAnswersAndAllocateNothi
     EXPECT_LT(found, answers);
     EXPECT_EQ(allocations, 0);
     usl_loader_free(loader);
+
+    for (const uint32_t language : {0x0404u, 0x0c0cu, 0x03ffu}) {
+        const std::wstring expected = CUtilLocaleLCIDConverter().LangIDToLocale(language).str();
+        CheckTextsOut(expected, [&](auto* to, std::size_t capacity, std::size_t* size) {
+            if constexpr (sizeof *to == 1) {
+                return usl_language_to_locale(language, to, capacity, size);
+            } else {
+                return usl_language_to_locale16(language, to, capacity, size);
+            }
+        });
+    }
 }
 
 // For n = 0, 1, ...: runs `call` with its n-th allocation failing until a run
@@ -154,24 +212,17 @@ TEST(CInterfaceBoundaryTest, EveryAllocationFailureIsOutOfMemory) {
         made = nullptr;
     };
 
-    Walk(
-        "new", USL_OK,
-        [&] {
-            made = reinterpret_cast<usl_loader*>(&made);
-            const usl_status status = usl_loader_new(&made);
-            EXPECT_TRUE(status == USL_OK ? made != nullptr : made == nullptr);
-            return status;
-        },
-        freeMade);
-    Walk(
-        "clone", USL_OK,
-        [&] {
-            made = reinterpret_cast<usl_loader*>(&made);
-            const usl_status status = usl_loader_clone(loaded, &made);
-            EXPECT_TRUE(status == USL_OK ? made != nullptr : made == nullptr);
-            return status;
-        },
-        freeMade);
+    for (const bool clone : {false, true}) {
+        Walk(
+            clone ? "clone" : "new", USL_OK,
+            [&] {
+                made = reinterpret_cast<usl_loader*>(&made);
+                const usl_status status = clone ? usl_loader_clone(loaded, &made) : usl_loader_new(&made);
+                EXPECT_EQ(made != nullptr, status == USL_OK);
+                return status;
+            },
+            freeMade);
+    }
     Walk(
         "load", USL_OK, [&] { return usl_loader_load(made, path.c_str()); }, freeMade,
         [&] { ASSERT_EQ(usl_loader_new(&made), USL_OK); });

@@ -6,12 +6,13 @@
 // runs it from the unpacked zip's folder under Wine, with the sample tables in
 // res\ and one table with a text above U+FFFF in astral\.
 //
-// It proves the ABI, not the behaviour (c_interface_test covers that, under
-// Wine too): wchar_t strings in, the caller's buffers filled in both
-// encodings, status codes, size queries, int32_t and uint32_t answers, an
-// int32_t array, strings the DLL returns, and a callback from the DLL. It
-// prints one line per failed check, the UTF-8 texts and the languages for the
-// script to compare, and a summary, and exits with 0 when every check passed.
+// It proves the ABI, not the behaviour (the C interface tests cover that,
+// under Wine too): wchar_t strings in, the caller's buffers filled in both
+// encodings, status codes, a size query, int32_t and uint32_t answers, an
+// int32_t array, a string the DLL returns, and a callback from the DLL. It
+// prints one line per failed check, the version, the UTF-8 texts and the
+// languages for the script to compare, and a summary, and exits with 0 when
+// every check passed.
 #include "util_stringloader_c.h"
 
 typedef void* HANDLE;
@@ -60,29 +61,9 @@ static void check(int passed, const char* what) {
     }
 }
 
-// No C runtime: the string helpers are these.
-static uint32_t length16(const usl_char16* text) {
-    uint32_t n = 0;
-    while (text[n] != 0) {
-        ++n;
-    }
-    return n;
-}
-static uint32_t length8(const char* text) {
-    uint32_t n = 0;
-    while (text[n] != '\0') {
-        ++n;
-    }
-    return n;
-}
+// No C runtime: the string helper is this.
 static int same16(const usl_char16* a, const usl_char16* b) {
     while (*a != 0 && *a == *b) {
-        ++a, ++b;
-    }
-    return *a == *b;
-}
-static int same8(const char* a, const char* b) {
-    while (*a != '\0' && *a == *b) {
         ++a, ++b;
     }
     return *a == *b;
@@ -90,33 +71,22 @@ static int same8(const char* a, const char* b) {
 
 // ---- Texts in both encodings into the caller's buffers ----
 
-// A text by size query, one-short buffer (untouched) and exact fit in UTF-16,
-// exact fit in UTF-8; printed as "text <language> <id>: <UTF-8 text>", then
-// its failed checks.
-static void text(const usl_loader* loader, int32_t language, int32_t id, const usl_char16* wide, const char* utf8) {
-    const uint32_t n16 = length16(wide), n8 = length8(utf8);
+// A text into a wchar_t buffer, compared here, and into a char buffer,
+// printed as "text <language> <id>: <UTF-8 text>" for the script to compare.
+static void text(const usl_loader* loader, int32_t language, int32_t id, const usl_char16* wide) {
     usl_char16 buffer16[64];
     char buffer8[128];
-    size_t length = 0, bytes = 0;
-    int query, one_short, fit16, fit8;
-    buffer16[0] = 0x2a;
-    query = usl_loader_string16(loader, language, id, 1, 0, 0, &length) == USL_BUFFER_TOO_SMALL && length == n16;
-    one_short = usl_loader_string16(loader, language, id, 1, buffer16, n16, &length) == USL_BUFFER_TOO_SMALL &&
-                buffer16[0] == 0x2a;
-    fit16 = usl_loader_string16(loader, language, id, 1, buffer16, n16 + 1, &length) == USL_OK && length == n16 &&
-            same16(buffer16, wide);
-    fit8 = usl_loader_string(loader, language, id, 1, buffer8, n8 + 1, &bytes) == USL_OK && bytes == n8;
+    size_t length = 0;
+    check(usl_loader_string16(loader, language, id, 1, buffer16, 64, &length) == USL_OK && length < 64 &&
+              buffer16[length] == 0 && same16(buffer16, wide),
+          "UTF-16 text");
     put("text ");
     put_number((uint32_t)language, 16);
     put(" ");
     put_number((uint32_t)id, 10);
     put(": ");
-    put(fit8 ? buffer8 : "(no text)");
+    put(usl_loader_string(loader, language, id, 1, buffer8, sizeof buffer8, &length) == USL_OK ? buffer8 : "(none)");
     end_line();
-    check(query, "UTF-16 size query");
-    check(one_short, "UTF-16 one-short buffer untouched");
-    check(fit16, "UTF-16 exact fit");
-    check(fit8 && same8(buffer8, utf8), "UTF-8 exact fit");
 }
 
 // ---- The trace sink: a callback from the DLL into this program ----
@@ -130,7 +100,7 @@ static void trace_sink(void* context, uint32_t level, const char* source_file, i
     struct trace_seen* seen = (struct trace_seen*)context;
     ++seen->records;
     seen->entries += level == 0x110; // a loading member begins
-    seen->malformed += source_file == 0 || message == 0 || length8(message) == 0 || line_number <= 0;
+    seen->malformed += source_file == 0 || message == 0 || message[0] == '\0' || line_number <= 0;
 }
 
 void caller_main(void) {
@@ -141,7 +111,9 @@ void caller_main(void) {
     usl_char16 locale[8];
     size_t count = 0;
 
-    check(same8(usl_version(), "1.1.0") && same8(usl_status_text((usl_status)99), "unknown status"), "strings out");
+    put("version ");
+    put(usl_version());
+    end_line();
     check(usl_set_trace_sink(trace_sink, &seen) == USL_OK, "sink installed");
     check(usl_loader_new(&loader) == USL_OK && usl_loader_load16(loader, L"res") == USL_OK, "UTF-16 load of res");
     check(seen.records > 0 && seen.entries > 0 && seen.malformed == 0, "records reach the sink");
@@ -150,20 +122,15 @@ void caller_main(void) {
     check(usl_loader_clone(loader, &copy) == USL_OK && copy != 0, "clone");
     usl_loader_free(loader);
 
-    text(copy, 0x0404, 14, L"垃圾郵件", "垃圾郵件");
-    text(copy, 0x0c0c, 20, L"Boîte de réception", "Boîte de réception");
-    text(copy, 0x0411, 20, L"受信トレイ", "受信トレイ");
-    text(copy, 0x0419, 14, L"Спам", "Спам");
+    text(copy, 0x0404, 14, L"垃圾郵件");
+    text(copy, 0x0c0c, 20, L"Boîte de réception");
+    text(copy, 0x0411, 20, L"受信トレイ");
+    text(copy, 0x0419, 14, L"Спам");
     check(usl_loader_new(&astral) == USL_OK && usl_loader_load(astral, "astral") == USL_OK, "UTF-8 load of astral");
-    text(astral, 9, 14, L"Spam \U0001F4E7", "Spam \U0001F4E7"); // a surrogate pair, four UTF-8 bytes
-    check(usl_loader_string16(copy, 9, 24, 1, locale, 8, &count) == USL_NOT_FOUND && count == 0 && locale[0] == 0,
-          "no text: USL_NOT_FOUND");
+    text(astral, 9, 14, L"Spam \U0001F4E7"); // a surrogate pair, four UTF-8 bytes
 
-    for (i = 0; i < 16; ++i) {
-        ids[i] = -1;
-    }
     check(usl_loader_languages(copy, 0, 0, &count) == USL_BUFFER_TOO_SMALL && count == 14, "language count query");
-    check(usl_loader_languages(copy, ids, 16, &count) == USL_OK && count == 14 && ids[14] == -1, "language list");
+    check(usl_loader_languages(copy, ids, 16, &count) == USL_OK && count == 14, "language list");
     put("languages");
     for (i = 0; i < 14; ++i) {
         put(" ");
@@ -171,7 +138,6 @@ void caller_main(void) {
     }
     end_line();
 
-    check(usl_loader_match_language(copy, 0x0c07, &id) == USL_OK && id == 0x0007, "de_at matches de");
     check(usl_loader_language_of_text16(copy, 21, L"受信箱", 1, &id) == USL_OK && id == 0x0011, "UTF-16 text is ja");
     check(usl_locale_to_language16(L"pt_br", &converted) == USL_OK && converted == 0x0416, "pt_br is 0x0416");
     check(usl_language_to_locale16(0x0804, locale, 8, &count) == USL_OK && count == 5 && same16(locale, L"zh_cn"),

@@ -133,10 +133,13 @@ mkdir -p "$root/astral"
 caller_status=0
 run_wine bin/msvc_caller.exe >"$msvc/output.txt" || caller_status=$?
 caller=$(tr -d '\r' <"$msvc/output.txt")
-grep -E '^(FAIL|text|languages|msvc_caller)' <<<"$caller" || true
+grep -E '^(FAIL|version|text|languages|msvc_caller)' <<<"$caller" || true
 [ "$caller_status" -eq 0 ] || { echo "$caller"; fail "msvc_caller.exe exited with $caller_status"; }
-# The UTF-8 answers as the program printed them, against the sample tables' texts.
-for expected in 'text 0x404 14: 垃圾郵件' 'text 0xc0c 20: Boîte de réception' 'text 0x411 20: 受信トレイ' \
+# The version and the UTF-8 answers as the program printed them, against the
+# zip's name and the sample tables' texts.
+version=${zip##*/util-stringloader-}
+for expected in "version ${version%-win64.zip}" \
+    'text 0x404 14: 垃圾郵件' 'text 0xc0c 20: Boîte de réception' 'text 0x411 20: 受信トレイ' \
     'text 0x419 14: Спам' 'text 0x9 14: Spam 📧' \
     'languages 0x7 0x9 0xa 0xc 0x10 0x11 0x12 0x13 0x19 0x1d 0x404 0x416 0x804 0xc0c'; do
     grep -qxF -- "$expected" <<<"$caller" || fail "msvc_caller.exe did not print: $expected"
