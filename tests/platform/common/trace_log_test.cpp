@@ -31,7 +31,7 @@ TEST(TraceDefaultDestinationTest, FileGetsOneEscapedLinePerRecordAndASinkTheRawT
         const std::vector<std::pair<unsigned, std::wstring>> raw{{0x102, forged}};
         EXPECT_EQ(trace.levelsAndMessages(), raw);
     }
-    EXPECT_EQ(testsupport::ReadBytes(path), written); // a sink takes the record instead of the file
+    EXPECT_EQ(testsupport::ReadBytes(path), written);      // a sink takes the record instead of the file
     tracekit::TraceLog(nullptr, 0x111, L"f", 2, L"after"); // and once removed, the file again
     EXPECT_EQ(testsupport::ReadBytes(path).find("[0111] f(2): after"), written.size());
 }
