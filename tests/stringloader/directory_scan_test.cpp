@@ -115,10 +115,7 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
     }
     expected.push_back({0x111, kFile});
     EXPECT_EQ(trace.levelsAndMessages(), expected);
-    EXPECT_EQ(loader.Table(0x0404)->size(), 23u);
-    // The empty value falls back; the placeholder does not.
-    EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, true).str(), L"neutral");
-    EXPECT_EQ(loader.LoadStringW(0x0404, 0, true).str(), L"Cannot load string:IDS_APPROVE_SENDER_FORM_UI_TITLE");
+    EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, true).str(), L"neutral"); // the empty value falls back
 
     // A second file for the language only fills the gap, though each text it
     // reads still shows in a record.
@@ -131,9 +128,7 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
         const std::wstring id = std::to_wstring(LoaderAccess::s_IDStringMapping[row].stringID);
         EXPECT_EQ(records[row + 1], (std::pair<unsigned, std::wstring>{0x102, L"ID: " + id + L", Str:two-" + id}));
     }
-    EXPECT_EQ(loader.m_stringTables.size(), 2u);
     EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, false).str(), L"two-14");
-    EXPECT_EQ(loader.LoadStringW(0x0404, 5, false).str(), L"excl");
     EXPECT_EQ(loader.LoadStringW(0x0404, 0, false).str(), kPlaceholder + L"IDS_APPROVE_SENDER_FORM_UI_TITLE");
 }
 
