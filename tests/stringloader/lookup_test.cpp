@@ -22,14 +22,12 @@ constexpr int kSpam = 14; // IDS_SPAM_FOLDER_NAME
 
 const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 
-// A field of the data files: "five" for five languages, else as written.
-std::string Field(const std::string& field) {
-    return field == "five" ? "0x0804 9 0x0404 4 0x0409" : field;
-}
+// "five" in a field of the data files: five languages.
+const std::string kFive = "0x0804 9 0x0404 4 0x0409";
 
 // A list field: numbers in C notation.
 std::vector<int> Ints(const std::string& field) {
-    std::istringstream stream(Field(field));
+    std::istringstream stream(field == "five" ? kFive : field);
     std::vector<int> result;
     for (std::string number; stream >> number;) {
         result.push_back(static_cast<int>(std::stoll(number, nullptr, 0))); // 0xffff0004 is -65532
@@ -40,7 +38,7 @@ std::vector<int> Ints(const std::string& field) {
 // A store field: languages as in Ints, each optionally "=text" of string 14.
 LoaderAccess Loaded(const std::string& field) {
     LoaderAccess loader;
-    std::istringstream store(Field(field));
+    std::istringstream store(field == "five" ? kFive : field);
     for (std::string entry; store >> entry;) {
         const auto languageID = static_cast<int>(std::stoll(entry, nullptr, 0));
         loader.AddLanguage(languageID);
