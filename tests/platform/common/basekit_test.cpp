@@ -72,6 +72,7 @@ TEST(PathTest, JoinPathAndFileBaseName) {
     EXPECT_EQ(basekit::JoinPath(L"C:\\res\\", L"en.cfg").str(), L"C:\\res\\en.cfg");
     EXPECT_EQ(basekit::JoinPath(L"/opt/velmora", L"EUQ\\res").str(), L"/opt/velmora/EUQ\\res");
     EXPECT_EQ(basekit::JoinPath(L"/opt/res/", L"en.cfg").str(), L"/opt/res/en.cfg");
+    EXPECT_EQ(basekit::JoinPath(L"C:\\a/b", L"en.cfg").str(), L"C:\\a/b\\en.cfg"); // both kinds: a backslash
     EXPECT_EQ(basekit::JoinPath(L"", L"en.cfg").str(), L"\\en.cfg");
     const std::pair<const wchar_t*, const wchar_t*> bases[] = {
         {L"zh_tw.cfg", L"zh_tw"},  {L".cfg", L""},       {L"a.b.cfg", L"a.b"}, {L"noext", L"noext"},
