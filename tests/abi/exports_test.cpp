@@ -31,6 +31,14 @@ TEST(ExportsTest, StaticTablesAreTheLibrarysOwn) {
     EXPECT_TRUE(english >= std::begin(primary) && english < std::end(primary) && english->dwLangID == 9u);
     const auto& sub = ExposedConverter::s_SubLangIDTbl;
     EXPECT_EQ(converter.MatchEntry(1u, 4u, sub, static_cast<int>(std::size(sub))), &sub[0]); // Taiwan
+    // Derived classes call the matchers with tables of their own: the first row within the count.
+    const CUtilLocaleLCIDConverter::LOCALE_LANGID_TABLE rows[] = {
+        {L"xy", 5, 7}, {L"ab", 1, 0}, {L"Ab", 1, 3}, {L"ab", 2, 0}, {L"cd", 1, 3}};
+    EXPECT_EQ(converter.MatchEntry(L'A', L'B', rows, 4), &rows[1]);
+    EXPECT_EQ(converter.MatchEntry(L'a', L'b', rows, 1), nullptr);
+    EXPECT_EQ(converter.MatchEntry(1u, rows, 4), &rows[1]);
+    EXPECT_EQ(converter.MatchEntry(1u, 3u, rows, 5), &rows[2]);
+    EXPECT_EQ(converter.MatchEntry(1u, 0u, nullptr, 0), nullptr); // an empty table is not read
 }
 
 TEST(ExportsTest, ObjectsAreBuiltCopiedAndDestroyedAcrossTheBoundary) {

@@ -18,17 +18,13 @@ namespace {
 using testsupport::LoaderAccess;
 using Tables = CUtilStringLoader::StringTableMap;
 
-// Every language and text of `inner` is in `outer`, with the same text.
-bool Within(const Tables& inner, const Tables& outer) {
-    for (const auto& [language, table] : inner) {
-        for (const auto& entry : table) {
-            if (outer.count(language) == 0 || outer.at(language).count(entry.first) == 0 ||
-                !(outer.at(language).at(entry.first) == entry.second)) {
-                return false;
-            }
-        }
+// Every language and text of `inner` is in `outer`, with the same text: adding
+// `outer` to `inner` without replacing a text gives `outer`.
+bool Within(Tables inner, const Tables& outer) {
+    for (const auto& [language, table] : outer) {
+        inner[language].insert(table.begin(), table.end());
     }
-    return true;
+    return inner == outer;
 }
 
 // For n = 0, 1, ...: runs `operation` on a copy of `start` with its n-th

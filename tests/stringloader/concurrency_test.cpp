@@ -3,7 +3,7 @@
 // the single-threaded one, and the shared object's answers must not change.
 // The tsan preset runs this test under ThreadSanitizer; in the default run it
 // takes a few milliseconds. (That a load reads each file at one instant is
-// string_table_reader_test's, deterministically.)
+// directory_scan_test's, deterministically.)
 #include <gtest/gtest.h>
 
 #include <atomic>

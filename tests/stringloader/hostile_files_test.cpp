@@ -40,16 +40,16 @@ std::string Repeat(const std::string& before, const std::string& after, int coun
 Make Bytes(const std::string& bytes) {
     return [bytes](const std::string& path) { testsupport::WriteBytes(path, bytes); };
 }
+long PeakRssKiB() {
 #ifdef _WIN32
-long PeakRssKiB() {
     return 0;
-}
 #else
-long PeakRssKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+#endif
 }
+#ifndef _WIN32
 // The keys, then comment lines up to `megabytes`, written as they go (the test's own peak RSS stays low).
 Make Huge(std::size_t megabytes) {
     return [megabytes](const std::string& path) {
