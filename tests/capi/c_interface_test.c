@@ -192,6 +192,7 @@ static void test_null_arguments(usl_loader* loader) {
                                    usl_loader_clone(NULL, &copy),
                                    usl_loader_clone(loader, NULL),
                                    usl_loader_load(NULL, g_dir),
+                                   usl_loader_load(NULL, NULL),
                                    usl_loader_default_language(NULL, &language),
                                    usl_loader_default_language(loader, NULL),
                                    usl_loader_set_default_language(NULL, 9),

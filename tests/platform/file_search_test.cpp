@@ -1,10 +1,11 @@
 // The file search the directory scan relies on: which entries a "DIR\*.cfg"
 // search returns, in which order, and how it fails. Written against the Win32
-// names only, so it runs against the real calls on Windows too; the last test
-// holds what only the Linux search promises.
+// names only, so it runs against the real calls on Windows too; the last two tests
+// hold what only the Linux search promises.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "win32_api.h"
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -99,6 +101,23 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     EXPECT_TRUE(FindFirstFileW(nullptr, &data) == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(!FindNextFileW(INVALID_HANDLE_VALUE, &data) && GetLastError() == ERROR_INVALID_HANDLE);
     EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+}
+
+// A directory that cannot be read is no missing one. Root reads it anyway, so
+// the search runs in a child that has dropped to nobody first.
+TEST(FileSearchTest, LinuxUnreadableDirectoryIsAccessDenied) {
+    TempDir dir;
+    testsupport::MakeDirectory(dir.file("locked"));
+    ASSERT_EQ(chmod(dir.file("locked").c_str(), 0), 0);
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+                std::_Exit(2);
+            }
+            std::_Exit(Search(dir.wpath() + L"\\locked\\*.cfg").second == ERROR_ACCESS_DENIED ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    chmod(dir.file("locked").c_str(), 0700);
 }
 #endif
 

@@ -130,6 +130,16 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
     }
     EXPECT_EQ(loader.LoadStringW(0x0404, kSpam, false).str(), L"two-14");
     EXPECT_EQ(loader.LoadStringW(0x0404, 0, false).str(), kPlaceholder + L"IDS_APPROVE_SENDER_FORM_UI_TITLE");
+
+    // A file whose every value is empty stores nothing, yet its language is loaded.
+    std::wstring blank = L"[Strings]\n";
+    for (const auto& row : LoaderAccess::s_IDStringMapping) {
+        blank += std::wstring(row.keyName) + L"=\n";
+    }
+    testsupport::WriteTextFile(dir.file("blank.cfg"), blank);
+    LoaderAccess empty;
+    empty.LoadStringTableForLanguage(dir.wfile("blank.cfg").c_str(), 7);
+    EXPECT_TRUE(empty.Table(7) != nullptr && empty.Table(7)->empty());
 }
 
 // A sink that rewrites the table at the first string record of a load: that
