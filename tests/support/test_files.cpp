@@ -4,6 +4,7 @@
 #include <atomic>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -35,6 +36,12 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
         throw std::runtime_error("cannot write " + path);
     }
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::stringstream content;
+    content << std::ifstream(fs::u8path(path), std::ios::binary).rdbuf();
+    return content.str();
 }
 
 void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding) {
