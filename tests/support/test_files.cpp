@@ -44,17 +44,18 @@ std::string ReadBytes(const std::string& path) {
     return content.str();
 }
 
-void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding) {
-    if (encoding == Encoding::Utf8) {
-        return WriteBytes(path, basekit::detail::EncodeUtf8(text));
-    }
-    std::string bytes = "\xFF\xFE";
-    for (const wchar_t c : text) { // above U+FFFF (32-bit wchar_t only) a surrogate pair
+std::string Utf16LeBytes(const std::wstring& text) {
+    std::string bytes;
+    for (const wchar_t c : text) {
         basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), [&bytes](char16_t unit) {
             bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
         });
     }
-    WriteBytes(path, bytes);
+    return bytes;
+}
+
+void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding) {
+    WriteBytes(path, encoding == Encoding::Utf8 ? basekit::detail::EncodeUtf8(text) : "\xFF\xFE" + Utf16LeBytes(text));
 }
 
 } // namespace testsupport
