@@ -12,6 +12,7 @@
 #include "support/loader_access.h"
 #include "support/settings_fixture.h"
 #include "support/test_files.h"
+#include "win32_api.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ TEST(AllocationFailureTest, EveryFailedAllocationLeavesThePromisedState) {
                                testsupport::Encoding::Utf16LeBom);
     testsupport::WriteTextFile(dir.file("zh_tw.cfg"), LoaderAccess::TableText(kLong + L"zh", true));
     testsupport::ScopedSettings settings;
-    settings.SetNumber(L"EUQDefaultLangID", 0x0404);
+    settings.Set(L"EUQDefaultLangID", REG_DWORD, L"0x0404");
     const std::wstring directory = dir.wpath();
     LoaderAccess start; // texts of an earlier load, one of them in a language loaded again
     start.AddText(0x0407, 14, L"kept (de 14)").AddText(9, 20, L"kept (en 20)").OverrideDefaultLangID(0x0411);

@@ -1,6 +1,6 @@
-// ScopedSettings and ScopedFailingOpen; see settings_fixture.h. On Linux every
-// change rewrites the whole .reg file, each value as hex(type) data; a later
-// line for a name replaces an earlier one, as it does in reg import.
+// ScopedSettings; see settings_fixture.h. On Linux every change rewrites the
+// whole .reg file, each value as hex(type) data; a later line for a name
+// replaces an earlier one, as it does in reg import.
 #include "support/settings_fixture.h"
 
 #include <atomic>
@@ -9,58 +9,68 @@
 #include <stdexcept>
 
 #include "platform/common/registry_open_hook.h"
-
-#ifdef _WIN32
 #include "win32_api.h"
-#endif
 
 namespace testsupport {
 
 namespace {
 const wchar_t* const kSettingsKeyPath = L"SOFTWARE\\Corvenic\\Velmora\\CurrentVersion";
 std::atomic<std::uint32_t> g_failingMask{0};
-std::atomic<long> g_failingError{0};
-} // namespace
-
-ScopedSettings& ScopedSettings::SetString(const std::wstring& name, const std::wstring& text, std::uint32_t type) {
-    std::string bytes;
-    for (const wchar_t c : text + L'\0') {
-        bytes += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
-    }
-    return Set(name, type, bytes);
-}
-
-ScopedSettings& ScopedSettings::SetNumber(const std::wstring& name, std::uint64_t value, std::uint32_t type) {
-    std::string bytes;
-    for (int i = 0; i < (type == 11 ? 8 : 4); ++i) {
-        bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-    return Set(name, type, bytes);
-}
+std::atomic<long> g_openError{0};
 
 #ifdef _WIN32
-
 // Removes the settings key with its values; true when it is gone.
-static bool DeleteSettingsKey() {
+bool DeleteSettingsKey() {
     const LSTATUS status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSettingsKeyPath);
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, KEY_WOW64_64KEY, 0); // the tree call leaves the key itself
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
+#endif
+} // namespace
 
-ScopedSettings::ScopedSettings() : m_lock(CreateMutexW(nullptr, FALSE, L"Local\\util_stringloader_tests_registry")) {
+ScopedSettings::ScopedSettings(std::uint32_t failingMask, long openError) {
+#ifdef _WIN32
+    m_lock = CreateMutexW(nullptr, FALSE, L"Local\\util_stringloader_tests_registry");
     // WAIT_ABANDONED (a test process died holding the lock) still hands it over.
     if (m_lock == nullptr || WaitForSingleObject(m_lock, INFINITE) == WAIT_FAILED || !DeleteSettingsKey()) {
         throw std::runtime_error("cannot take the settings registry lock or clear the key");
     }
+#else
+    if (const char* previous = std::getenv("VELMORA_REGISTRY")) {
+        m_previous = previous;
+    }
+    WriteBytes(m_dir.file("settings.reg"), "Windows Registry Editor Version 5.00\n");
+    setenv("VELMORA_REGISTRY", m_dir.file("settings.reg").c_str(), 1);
+#endif
+    g_failingMask = failingMask;
+    g_openError = openError;
+    basekit::detail::SetRegistryOpenHook([](const wchar_t*, std::uint32_t accessMask) -> long {
+        return (accessMask & g_failingMask.load()) != 0 ? g_openError.load() : 0;
+    });
 }
 
 ScopedSettings::~ScopedSettings() {
+    basekit::detail::SetRegistryOpenHook(nullptr);
+#ifdef _WIN32
     DeleteSettingsKey();
     ReleaseMutex(m_lock);
     CloseHandle(m_lock);
+#else
+    m_previous ? setenv("VELMORA_REGISTRY", m_previous->c_str(), 1) : unsetenv("VELMORA_REGISTRY");
+#endif
 }
 
-ScopedSettings& ScopedSettings::Set(const std::wstring& name, std::uint32_t type, const std::string& bytes) {
+void ScopedSettings::Set(const std::wstring& name, std::uint32_t type, const std::wstring& text) {
+    std::string bytes;
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        bytes = Utf16LeBytes(text + L'\0');
+    } else {
+        const std::uint64_t number = std::stoull(text, nullptr, 0);
+        for (int i = 0; i < (type == REG_QWORD ? 8 : 4); ++i) {
+            bytes += static_cast<char>((number >> (8 * i)) & 0xFF);
+        }
+    }
+#ifdef _WIN32
     HKEY key = nullptr;
     LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, nullptr, 0,
                                      KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr);
@@ -72,24 +82,7 @@ ScopedSettings& ScopedSettings::Set(const std::wstring& name, std::uint32_t type
     if (status != ERROR_SUCCESS) {
         throw std::runtime_error("writing the settings key failed with " + std::to_string(status));
     }
-    return *this;
-}
-
 #else
-
-ScopedSettings::ScopedSettings() {
-    if (const char* previous = std::getenv("VELMORA_REGISTRY")) {
-        m_previous = previous;
-    }
-    WriteBytes(m_dir.file("settings.reg"), "Windows Registry Editor Version 5.00\n");
-    setenv("VELMORA_REGISTRY", m_dir.file("settings.reg").c_str(), 1);
-}
-
-ScopedSettings::~ScopedSettings() {
-    m_previous ? setenv("VELMORA_REGISTRY", m_previous->c_str(), 1) : unsetenv("VELMORA_REGISTRY");
-}
-
-ScopedSettings& ScopedSettings::Set(const std::wstring& name, std::uint32_t type, const std::string& bytes) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "%x", type);
     m_values += "\"" + basekit::detail::EncodeUtf8(name) + "\"=hex(" + hex + "):";
@@ -100,22 +93,7 @@ ScopedSettings& ScopedSettings::Set(const std::wstring& name, std::uint32_t type
     m_values += "\n";
     WriteBytes(m_dir.file("settings.reg"), "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\" +
                                                basekit::detail::EncodeUtf8(kSettingsKeyPath) + "]\n" + m_values);
-    return *this;
-}
-
 #endif
-
-ScopedFailingOpen::ScopedFailingOpen(std::uint32_t mask, long error) {
-    g_failingMask = mask;
-    g_failingError = error;
-    basekit::detail::SetRegistryOpenHook([](const wchar_t*, std::uint32_t accessMask) -> long {
-        return (accessMask & g_failingMask.load()) != 0 ? g_failingError.load() : 0;
-    });
-}
-
-ScopedFailingOpen::~ScopedFailingOpen() {
-    basekit::detail::SetRegistryOpenHook(nullptr);
-    g_failingMask = 0;
 }
 
 } // namespace testsupport

@@ -16,22 +16,23 @@
 namespace testsupport {
 
 // While an object lives the settings key holds exactly what the test put in
-// it, starting with the key missing altogether. The destructor removes the key
-// (Windows) or restores VELMORA_REGISTRY (Linux). One object at a time per
-// process; not for use from several threads.
+// it, starting with the key missing altogether, and the Opens of it whose
+// access mask shares a bit with `failingMask` (e.g. 0x100, KEY_WOW64_64KEY)
+// fail with `openError`. The destructor removes the key (Windows) or restores
+// VELMORA_REGISTRY (Linux), and lets every Open through again. One object at a
+// time per process; not for use from several threads.
 class ScopedSettings {
 public:
-    ScopedSettings();
+    explicit ScopedSettings(std::uint32_t failingMask = 0, long openError = 5);
     ~ScopedSettings();
     ScopedSettings(const ScopedSettings&) = delete;
     ScopedSettings& operator=(const ScopedSettings&) = delete;
 
-    // Stores `bytes` as value `name` of REG_* type `type`, creating the key.
-    ScopedSettings& Set(const std::wstring& name, std::uint32_t type, const std::string& bytes);
-    // Text as UTF-16LE with its NUL (on Linux, characters of the Basic Multilingual Plane only).
-    ScopedSettings& SetString(const std::wstring& name, const std::wstring& text, std::uint32_t type = 1);
-    // Little-endian: four bytes, eight for REG_QWORD (11).
-    ScopedSettings& SetNumber(const std::wstring& name, std::uint64_t value, std::uint32_t type = 4);
+    // Stores value `name` of REG_* type `type`, creating the key: for REG_SZ
+    // and REG_EXPAND_SZ `text` as UTF-16LE with its NUL, for the other types
+    // the number `text` reads as (0x for hex), little-endian in four bytes,
+    // eight for REG_QWORD.
+    void Set(const std::wstring& name, std::uint32_t type, const std::wstring& text);
 
 private:
 #ifdef _WIN32
@@ -41,16 +42,6 @@ private:
     std::optional<std::string> m_previous; // VELMORA_REGISTRY before this object
     std::string m_values;                  // the value lines, once the key exists
 #endif
-};
-
-// Makes the next Opens of the settings key fail with `error` while `mask`
-// (e.g. 0x100, KEY_WOW64_64KEY) is part of the access mask; undone on destruction.
-class ScopedFailingOpen {
-public:
-    explicit ScopedFailingOpen(std::uint32_t mask, long error = 5);
-    ~ScopedFailingOpen();
-    ScopedFailingOpen(const ScopedFailingOpen&) = delete;
-    ScopedFailingOpen& operator=(const ScopedFailingOpen&) = delete;
 };
 
 } // namespace testsupport

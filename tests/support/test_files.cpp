@@ -4,6 +4,7 @@
 #include <atomic>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -37,17 +38,24 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     }
 }
 
-void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding) {
-    if (encoding == Encoding::Utf8) {
-        return WriteBytes(path, basekit::detail::EncodeUtf8(text));
-    }
-    std::string bytes = "\xFF\xFE";
-    for (const wchar_t c : text) { // above U+FFFF (32-bit wchar_t only) a surrogate pair
+std::string ReadBytes(const std::string& path) {
+    std::stringstream content;
+    content << std::ifstream(fs::u8path(path), std::ios::binary).rdbuf();
+    return content.str();
+}
+
+std::string Utf16LeBytes(const std::wstring& text) {
+    std::string bytes;
+    for (const wchar_t c : text) {
         basekit::detail::ForEachUtf16Unit(static_cast<char32_t>(c), [&bytes](char16_t unit) {
             bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
         });
     }
-    WriteBytes(path, bytes);
+    return bytes;
+}
+
+void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding) {
+    WriteBytes(path, encoding == Encoding::Utf8 ? basekit::detail::EncodeUtf8(text) : "\xFF\xFE" + Utf16LeBytes(text));
 }
 
 } // namespace testsupport

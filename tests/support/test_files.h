@@ -54,8 +54,11 @@ private:
 
 // Writes `text` (wide) to `path` as UTF-8, or as UTF-16LE with a byte-order mark.
 void WriteTextFile(const std::string& path, const std::wstring& text, Encoding encoding = Encoding::Utf8);
-// Writes raw bytes.
+// Writes raw bytes, and reads a file's bytes back.
 void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);
+// Text as UTF-16LE bytes without a byte-order mark; above U+FFFF (32-bit wchar_t only) a surrogate pair.
+std::string Utf16LeBytes(const std::wstring& text);
 // Sets an environment variable of this process.
 inline void SetEnv(const char* name, const std::string& value) {
 #ifdef _WIN32
