@@ -105,7 +105,7 @@ TEST(CInterfaceBoundaryTest, TextAnswersAreTheClassesByTheBufferRulesAndLookupsA
     for (const int pass : {0, 1}) {
         for (const int language : languages) {
             for (int id = -1; id <= 25; ++id) {
-                for (const int fallback : {0, 1}) {
+                for (const int fallback : {0, -1}) { // any nonzero flag asks for the fallback
                     char text[256];
                     usl_char16 units[256];
                     std::size_t length = 0;

@@ -42,7 +42,8 @@ std::pair<Names, DWORD> Search(const std::wstring& pattern) {
 
 // Names match case-blind and come in upper-case ordinal order: '-' sorts
 // before the letters and '_' (0x5F) after them. Separators may be doubled or
-// '/', a literal name matches case-blind, and failures have their codes.
+// '/', a literal name matches case-blind, '?' is any one character, and
+// failures have their codes.
 TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
     TempDir dir;
     TempDir empty;
@@ -58,6 +59,7 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
         {dir.wpath() + L"\\\\*.cfg", {all, ERROR_NO_MORE_FILES}},
         {dir.wpath() + L"/*.cfg", {all, ERROR_NO_MORE_FILES}},
         {dir.wpath() + L"\\EN.CFG", {{L"en.cfg"}, ERROR_NO_MORE_FILES}},
+        {dir.wpath() + L"\\?n.cfg", {{L"en.cfg"}, ERROR_NO_MORE_FILES}},
         {dir.wpath() + L"\\*.ini", {{}, ERROR_FILE_NOT_FOUND}},
         {empty.wpath() + L"\\*.cfg", {{}, ERROR_FILE_NOT_FOUND}},
         {dir.wpath() + L"\\nonexistent\\*.cfg", {{}, ERROR_PATH_NOT_FOUND}},
@@ -72,8 +74,9 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
 #ifndef _WIN32
 // Long names only (no 8.3 short-name hits), no name holding '\' (no Windows
 // name can, and the loader would take it for a separator), names equal but
-// for case in case-sensitive order, trailing dots in a mask, names that are
-// not UTF-8 kept byte-exact, links
+// for case in case-sensitive order, trailing dots in a mask, a directory
+// name too long for the file system (an invalid name), names that are not
+// UTF-8 kept byte-exact, links
 // reported as their targets, "\*" as the root, and handles that are not
 // searches refused.
 TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
@@ -94,6 +97,7 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     EXPECT_EQ(Search(dir.wpath() + L"\\DE.CFG..").first, (Names{L"DE.cfg", L"de.cfg"}));
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.x"), (std::pair<Names, DWORD>{{}, ERROR_FILE_NOT_FOUND}));
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cf.g").first, Names{});
+    EXPECT_EQ(Search(dir.wpath() + L"\\" + std::wstring(256, L'n') + L"\\*.cfg").second, ERROR_INVALID_NAME);
     EXPECT_EQ(testsupport::Narrow(dir.wpath() + L"/" + names[3]), dir.file("fr\xE9.cfg")); // the same bytes again
     const Names root = Search(L"\\*").first;
     EXPECT_NE(std::find(root.begin(), root.end(), L"tmp/"), root.end());
