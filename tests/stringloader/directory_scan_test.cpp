@@ -91,7 +91,7 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
     testsupport::WriteTextFile(dir.file("zh_tw.cfg"),
                                L"[Other]\r\nIDS_SD_PRIMARY_MAILBOX=other\r\n[Strings]\r\nIDS_SPAM_FOLDER_NAME=\r\n"
                                L"IDS_APPROVE_SENDER_FORM_UI_ADD_APPROVE_SENDER_EXAMPLE_LABEL=\u5783\u573e\r\n"
-                               L"IDS_APPROVE_SENDER_FORM_UI_EXCLUDE_LIST_LABEL=excl\r\n"
+                               L"IDS_APPROVE_SENDER_FORM_UI_EXCLUDE_LIST_LABEL=x\r\n"
                                L"IDS_APPROVE_SENDER_FORM_UI_APPLY_BITTON=apply\r\nIDS_NOT_A_KEY=ignored\r\n"
                                L"IDS_INBOX_FOLDER_NAME=" +
                                    cut + L"cdef\r\n",
@@ -102,8 +102,8 @@ TEST(StringTableReaderTest, ReadsTheKnownKeysOfTheSectionAndMergesASecondFile) {
     TraceCapture trace;
     loader.LoadStringTableForLanguage(path.c_str(), 0x0404);
 
-    // One record per row read, in table order; the empty row stores and writes nothing.
-    const std::map<int, std::wstring> read = {{20, cut}, {4, L"\u5783\u573e"}, {5, L"excl"}, {8, L"apply"}};
+    // One record per row read, in table order (one character is a text too); the empty row stores and writes nothing.
+    const std::map<int, std::wstring> read = {{20, cut}, {4, L"\u5783\u573e"}, {5, L"x"}, {8, L"apply"}};
     Records expected = {{0x110, kFile + L", ini path: " + path + L", LANDID: 1028"}};
     for (const auto& row : LoaderAccess::s_IDStringMapping) {
         if (row.stringID != kSpam) {

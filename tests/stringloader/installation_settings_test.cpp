@@ -22,6 +22,7 @@ namespace {
 using Records = std::vector<std::pair<unsigned, std::wstring>>;
 
 const std::wstring kExit = L"CUtilStringLoader::LoadStringtable";
+const std::wstring kScanExit = L"CUtilStringLoader::EnumLangaugeIDAndLoadStringTables";
 const std::string kData = std::string(__FILE__).substr(0, std::string(__FILE__).rfind('/')) + "/data/";
 const std::map<std::string, DWORD> kTypes = {{"REG_SZ", REG_SZ},
                                              {"REG_EXPAND_SZ", REG_EXPAND_SZ},
@@ -57,7 +58,8 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
         Records expected{
             {0x110, kExit + (given ? L", ini path: " + directory : L", ini path not given, read path from registry")}};
         for (std::size_t i = 8; i < row.size(); ++i) {
-            expected.emplace_back(0x1003, testsupport::Unescape(row[i]));
+            expected.emplace_back(row[i] == "scan" ? 0x111 : 0x1003,
+                                  row[i] == "scan" ? kScanExit : testsupport::Unescape(row[i]));
         }
         expected.emplace_back(0x111, kExit);
         testsupport::LoaderAccess loader;
@@ -65,9 +67,9 @@ TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
             loader.OverrideDefaultLangID(0x0407);
             testsupport::TraceCapture trace;
             EXPECT_EQ(loader.LoadAllLanguageStringTable(given ? directory.c_str() : nullptr), row[4] == "1");
-            Records records; // the load's own records and the failures, not those of the scan and the file reader
+            Records records; // the load's own records, the failures and the scan's exit, not the file reader's
             for (const auto& record : trace.levelsAndMessages()) {
-                if (record.first == 0x1003 || record.second.rfind(kExit, 0) == 0) {
+                if (record.first == 0x1003 || record.second.rfind(kExit, 0) == 0 || record.second == kScanExit) {
                     records.push_back(record);
                 }
             }
