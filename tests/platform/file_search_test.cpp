@@ -74,30 +74,33 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
 #ifndef _WIN32
 // Long names only (no 8.3 short-name hits), no name holding '\' (no Windows
 // name can, and the loader would take it for a separator), names equal but
-// for case in case-sensitive order, trailing dots in a mask, a directory
-// name too long for the file system (an invalid name), names that are not
+// for case in case-sensitive order, Cyrillic folded as NTFS folds it, trailing
+// dots in a mask, a directory name too long for the file system (an invalid
+// name), a file used as a directory (no such path), names that are not
 // UTF-8 kept byte-exact, links
 // reported as their targets, "\*" as the root, and handles that are not
 // searches refused.
 TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     TempDir dir;
     for (const char* name : {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "a\\en.cfg", "fr\xE9.cfg", "de.cfg", "DE.cfg",
-                             "+"}) { // \xE9: Latin-1
+                             "+", "\xD1\x8F.cfg", "\xD1\x90.cfg"}) { // \xE9: Latin-1; U+044F and U+0450
         testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("sub"));
     ASSERT_EQ(symlink(dir.file("sub").c_str(), dir.file("link.cfg").c_str()), 0);
     ASSERT_EQ(symlink("missing", dir.file("dangling.cfg").c_str()), 0);
     const Names names = Search(dir.wpath() + L"\\*.cfg").first;
-    ASSERT_EQ(names, (Names{L"dangling.cfg", L"DE.cfg", L"de.cfg", L"fr\xDCE9.cfg", L"link.cfg/"})); // ties: 'D' < 'd'
+    ASSERT_EQ(names, (Names{L"dangling.cfg", L"DE.cfg", L"de.cfg", L"fr\xDCE9.cfg", L"link.cfg/", L"\u0450.cfg",
+                            L"\u044F.cfg"}));               // ties: 'D' < 'd'; U+0450 folds to U+0400, before U+042F
     const Names every = Search(dir.wpath() + L"\\*").first; // "." and ".." come first, as Windows lists them
-    EXPECT_TRUE(every.size() == 13 && every[0] == L"./" && every[1] == L"../" && every[2] == L"+"); // though '+' < '.'
+    EXPECT_TRUE(every.size() == 15 && every[0] == L"./" && every[1] == L"../" && every[2] == L"+"); // though '+' < '.'
     // Dots and stars at the end of a mask are ignored once the name is used up, nowhere else.
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.*.").first, names);
     EXPECT_EQ(Search(dir.wpath() + L"\\DE.CFG..").first, (Names{L"DE.cfg", L"de.cfg"}));
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.x"), (std::pair<Names, DWORD>{{}, ERROR_FILE_NOT_FOUND}));
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cf.g").first, Names{});
     EXPECT_EQ(Search(dir.wpath() + L"\\" + std::wstring(256, L'n') + L"\\*.cfg").second, ERROR_INVALID_NAME);
+    EXPECT_EQ(Search(dir.wpath() + L"\\de.cfg\\*.cfg").second, ERROR_PATH_NOT_FOUND);      // a file is no directory
     EXPECT_EQ(testsupport::Narrow(dir.wpath() + L"/" + names[3]), dir.file("fr\xE9.cfg")); // the same bytes again
     const Names root = Search(L"\\*").first;
     EXPECT_NE(std::find(root.begin(), root.end(), L"tmp/"), root.end());

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/common/text_codec.h"
@@ -85,5 +86,20 @@ TEST(ProfileReaderTest, PlatformDifferencesInFileNames) {
     // DosDeviceNames: Windows opens the device, never the file.
     EXPECT_EQ(Read("./nul.cfg"), kWindows ? kDefault : L"file");
 }
+
+#ifndef _WIN32
+// The Linux reader's size limit: a file of exactly 16 MiB is read, one byte more is refused.
+TEST(ProfileReaderTest, LinuxReadsFilesOfAtMost16MiB) {
+    testsupport::TempDir dir;
+    std::string bytes = "[Strings]\nK=v\n";
+    bytes.resize(std::size_t{16} << 20, ';');
+    for (const auto& [file, expected] : {std::pair{bytes, L"v"}, {bytes + ";", L"d"}}) {
+        testsupport::WriteBytes(dir.file("t.cfg"), file);
+        wchar_t buffer[4];
+        GetPrivateProfileStringW(L"Strings", L"K", L"d", buffer, 4, dir.wfile("t.cfg").c_str());
+        EXPECT_EQ(std::wstring(buffer), expected) << file.size();
+    }
+}
+#endif
 
 } // namespace

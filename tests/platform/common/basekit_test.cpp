@@ -19,8 +19,8 @@ using basekit::WideString;
 
 TEST(WideStringTest, FormatTakesWideStringsOnEveryPlatform) {
     EXPECT_EQ(WideString().Format(L"%s, LANDID: %d", L"C:\\\u4e2d.cfg", -2052).str(), L"C:\\\u4e2d.cfg, LANDID: -2052");
-    EXPECT_EQ(WideString().Format(L"%hs%.2s%lld%S%ls", "nar", L"abc", -9000000000LL, L"S", L"l").str(),
-              L"narab-9000000000Sl");
+    EXPECT_EQ(WideString().Format(L"%hs%.2s%lld%S%ls%u", "nar", L"abc", -9000000000LL, L"S", L"l", 4000000000u).str(),
+              L"narab-9000000000Sl4000000000");
     EXPECT_EQ(WideString().Format(L"[%5d|%-4s|%04x|%X|%c%lc]", 42, L"ab", 0x1a, 0xBEEFu, L'\u263a', L'z').str(),
               L"[   42|ab  |001a|BEEF|\u263az]");
     // Unknown conversions and a dangling '%' are kept and take no argument; a null string is "(null)".
@@ -90,14 +90,15 @@ TEST(TextCodecTest, Utf8BoundsAndFileNames) {
     }
     // Truncated, overlong, surrogate, above U+10FFFF, never a lead byte, stray continuation.
     for (const char* invalid : {"\xC3", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                                "\xF5\x80\x80\x80", "\xFF", "ok\x80", "\xE4\xB8"}) {
+                                "\xF5\x80\x80\x80", "\xFF", "ok\x80", "\xE4\xB8", "\xE0\x9F\xBF"}) {
         EXPECT_FALSE(basekit::detail::IsValidUtf8(invalid)) << invalid;
     }
-    EXPECT_EQ(basekit::detail::EncodeUtf8(L"a\u00e9\u4e2d\U0001F600"), "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80");
+    EXPECT_EQ(basekit::detail::EncodeUtf8(L"a\u00e9\u07ff\u0800\u4e2d\U0001F600"),
+              "a\xC3\xA9\xDF\xBF\xE0\xA0\x80\xE4\xB8\xAD\xF0\x9F\x98\x80");
     EXPECT_EQ(basekit::detail::EncodeUtf8(std::wstring(1, wchar_t(0xD800))), "\xEF\xBF\xBD");
     EXPECT_EQ(basekit::detail::DecodeUtf8("a\xFF\xC3\xA9"), L"a\uFFFD\u00e9");
-    // Windows-1252 at the ends of its remapped range; a mark is all three bytes (EF BB 80 is U+FEC0).
-    EXPECT_EQ(basekit::detail::DecodeCp1252("\x7F\x80\x9F\xA0"), L"\x7F\u20AC\u0178\u00A0");
+    // Windows-1252: the ends of its remapped range and a case pair in it; a mark is all three bytes (EF BB 80: U+FEC0).
+    EXPECT_EQ(basekit::detail::DecodeCp1252("\x7F\x80\x8A\x9A\x9F\xA0"), L"\x7F\u20AC\u0160\u0161\u0178\u00A0");
     EXPECT_EQ(basekit::detail::DecodeTextFile("\xEF\xBB\x80x"), L"\uFEC0x");
     // A name that is no UTF-8 keeps its bytes; backslashes become slashes.
     const std::string name = "d\xE9j\xC3\xA0-\xF0\x9F\x98\x80";

@@ -57,6 +57,13 @@ TEST(RegistryFileTest, GoldenFilesGiveTheTabledAnswers) {
         ++rows;
     }
     EXPECT_GT(rows, 90); // the table was found and read
+    // An environment value that is not UTF-8 keeps its bytes, as a path must.
+    setenv("VELMORA_REG_TEST", "/\xFF", 1);
+    setenv("VELMORA_REGISTRY", (kDataDir + "values_utf8.reg").c_str(), 1);
+    basekit::RegistryKey key;
+    basekit::WideString text;
+    EXPECT_TRUE(key.Open(HKEY_LOCAL_MACHINE, L"K", kRead) == 0 && key.QueryValue(L"exp", text) == 0);
+    EXPECT_EQ(WidePathToNative(text.c_str()), "/\xFF/\xFF%NO_SUCH_VAR% 100%% 5%");
 }
 
 // A hex value continued over 50,000 lines after a million blanks parses in linear time.
@@ -100,6 +107,8 @@ TEST(RegistryFileTest, FilesAreReadAtEveryOpenAndUnusableOnesFail) {
     EXPECT_EQ(basekit::RegistryKey().Open(nullptr, L"S", kRead), 6);
     testsupport::WriteBytes(file, "REGEDIT4\n[HKLM\\S]\n;" + std::string(15 << 20, '-') + "\n");
     EXPECT_EQ(open(), 0); // under 16 MiB
+    ASSERT_EQ(truncate(file.c_str(), 16 << 20), 0);
+    EXPECT_EQ(open(), 0); // exactly 16 MiB
     ASSERT_EQ(truncate(file.c_str(), 17 << 20), 0);
     EXPECT_EQ(open(), 1009); // over 16 MiB
     ASSERT_EQ(chmod(file.c_str(), 0), 0);
@@ -112,6 +121,9 @@ TEST(RegistryFileTest, FilesAreReadAtEveryOpenAndUnusableOnesFail) {
     setenv("VELMORA_REGISTRY", dir.file("loop.reg").c_str(), 1);
     ASSERT_EQ(symlink(dir.file("loop.reg").c_str(), dir.file("loop.reg").c_str()), 0);
     EXPECT_EQ(open(), 5); // cannot be opened (ELOOP), though not missing
+    testsupport::WriteBytes(dir.file("plain"), "");
+    setenv("VELMORA_REGISTRY", dir.file("plain/r.reg").c_str(), 1);
+    EXPECT_EQ(open(), 2); // a directory on the path is a file (ENOTDIR): no such file
     setenv("VELMORA_REGISTRY", "", 1);
     EXPECT_EQ(RegistryFilePath(), "/etc/velmora/registry.reg");
     unsetenv("VELMORA_REGISTRY");
