@@ -21,8 +21,10 @@ TEST(WideStringTest, FormatTakesWideStringsOnEveryPlatform) {
     EXPECT_EQ(WideString().Format(L"%s, LANDID: %d", L"C:\\\u4e2d.cfg", -2052).str(), L"C:\\\u4e2d.cfg, LANDID: -2052");
     EXPECT_EQ(WideString().Format(L"%hs%.2s%lld%S%ls%u", "nar", L"abc", -9000000000LL, L"S", L"l", 4000000000u).str(),
               L"narab-9000000000Sl4000000000");
-    EXPECT_EQ(WideString().Format(L"[%5d|%-4s|%04x|%X|%c%lc]", 42, L"ab", 0x1a, 0xBEEFu, L'\u263a', L'z').str(),
-              L"[   42|ab  |001a|BEEF|\u263az]");
+    EXPECT_EQ(WideString()
+                  .Format(L"[%5d|%-4s|%04x|%X|%c%lc|%#x|%i]", 42, L"ab", 0x1a, 0xBEEFu, L'\u263a', L'z', 255u, -7)
+                  .str(),
+              L"[   42|ab  |001a|BEEF|\u263az|0xff|-7]");
     // Unknown conversions and a dangling '%' are kept and take no argument; a null string is "(null)".
     EXPECT_EQ(WideString().Format(L"%%%s%q%5k%d%", static_cast<const wchar_t*>(nullptr), 1).str(), L"%(null)%q%5k1%");
     // Longer than any first guess at the buffer; an argument may be the string formatted into.
@@ -57,7 +59,7 @@ TEST(WideStringTest, FormatOverTheLengthLimitEmptiesTheContentAtOnce) {
         {WideString().Format(L"%1048575d%%", 7), std::wstring(kLimit - 2, L' ') + L"7%"}, // a width at the limit
         // A string's precision only cuts; a negative precision from an argument is none, a negative width left-aligns.
         {WideString().Format(L"%.999999999s|%.*s", L"ab", -1, L"cd"), L"ab|cd"},
-        {WideString().Format(L"%.*d|%*d|%-*c|", -3, 42, 4, 5, -2, L'z'), L"42|   5|z |"},
+        {WideString().Format(L"%.*d|%*d|%-*c|", -999999999, 42, 4, 5, -2, L'z'), L"42|   5|z |"},
     };
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 1000);
@@ -74,6 +76,7 @@ TEST(PathTest, JoinPathAndFileBaseName) {
     EXPECT_EQ(basekit::JoinPath(L"/opt/res/", L"en.cfg").str(), L"/opt/res/en.cfg");
     EXPECT_EQ(basekit::JoinPath(L"C:\\a/b", L"en.cfg").str(), L"C:\\a/b\\en.cfg"); // both kinds: a backslash
     EXPECT_EQ(basekit::JoinPath(L"", L"en.cfg").str(), L"\\en.cfg");
+    EXPECT_EQ(basekit::JoinPath(L"res/fr", nullptr).str(), L"res/fr/"); // a relative directory; no name
     const std::pair<const wchar_t*, const wchar_t*> bases[] = {
         {L"zh_tw.cfg", L"zh_tw"},  {L".cfg", L""},       {L"a.b.cfg", L"a.b"}, {L"noext", L"noext"},
         {L"dir.d\\fr.cfg", L"fr"}, {L"d/x.y/de", L"de"}, {L"", L""},
@@ -90,20 +93,24 @@ TEST(TextCodecTest, Utf8BoundsAndFileNames) {
     }
     // Truncated, overlong, surrogate, above U+10FFFF, never a lead byte, stray continuation.
     for (const char* invalid : {"\xC3", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                                "\xF5\x80\x80\x80", "\xFF", "ok\x80", "\xE4\xB8", "\xE0\x9F\xBF"}) {
+                                "\xF5\x80\x80\x80", "\xFF", "ok\x80", "\xE4\xB8", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF"}) {
         EXPECT_FALSE(basekit::detail::IsValidUtf8(invalid)) << invalid;
     }
     EXPECT_EQ(basekit::detail::EncodeUtf8(L"a\u00e9\u07ff\u0800\u4e2d\U0001F600"),
               "a\xC3\xA9\xDF\xBF\xE0\xA0\x80\xE4\xB8\xAD\xF0\x9F\x98\x80");
-    EXPECT_EQ(basekit::detail::EncodeUtf8(std::wstring(1, wchar_t(0xD800))), "\xEF\xBF\xBD");
+    // Lone surrogates, and above U+10FFFF where wchar_t can hold it, become U+FFFD.
+    const auto beyond = static_cast<wchar_t>(sizeof(wchar_t) == 4 ? 0x110000 : 0xDC00);
+    EXPECT_EQ(basekit::detail::EncodeUtf8(std::wstring{beyond, wchar_t(0xD800)}), "\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(basekit::detail::DecodeUtf8("a\xFF\xC3\xA9"), L"a\uFFFD\u00e9");
     // Windows-1252: the ends of its remapped range and a case pair in it; a mark is all three bytes (EF BB 80: U+FEC0).
     EXPECT_EQ(basekit::detail::DecodeCp1252("\x7F\x80\x8A\x9A\x9F\xA0"), L"\x7F\u20AC\u0160\u0161\u0178\u00A0");
     EXPECT_EQ(basekit::detail::DecodeTextFile("\xEF\xBB\x80x"), L"\uFEC0x");
-    // A name that is no UTF-8 keeps its bytes; backslashes become slashes.
+    // A name that is no UTF-8 keeps its bytes (U+DC80..U+DCFF only); backslashes become slashes.
     const std::string name = "d\xE9j\xC3\xA0-\xF0\x9F\x98\x80";
     EXPECT_EQ(basekit::detail::FileNameToWide(name), L"d" + std::wstring(1, wchar_t(0xDCE9)) + L"j\u00e0-\U0001F600");
-    EXPECT_EQ(basekit::detail::WidePathToNative((L"a\\" + basekit::detail::FileNameToWide(name)).c_str()), "a/" + name);
+    EXPECT_EQ(
+        basekit::detail::WidePathToNative((L"a\\" + basekit::detail::FileNameToWide(name) + wchar_t(0xDC7F)).c_str()),
+        "a/" + name + "\xEF\xBF\xBD");
 }
 
 } // namespace

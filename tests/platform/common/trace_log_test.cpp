@@ -86,8 +86,8 @@ TEST(TraceDefaultDestinationTest, FileGetsOneEscapedLinePerRecordAndASinkTheRawT
         EXPECT_EQ(trace.levelsAndMessages(), (decltype(trace.levelsAndMessages()){{0x102, forged}}));
     }
     EXPECT_EQ(testsupport::ReadBytes(path), written);      // a sink takes the record instead of the file
-    tracekit::TraceLog(nullptr, 0x111, L"f", 2, L"after"); // and once removed, the file again
-    EXPECT_EQ(testsupport::ReadBytes(path).find("[0111] f(2): after"), written.size());
+    tracekit::TraceLog(nullptr, 0x11a, L"f", 2, L"after"); // and once removed, the file again (hex in lower case)
+    EXPECT_EQ(testsupport::ReadBytes(path).find("[011a] f(2): after"), written.size());
 }
 
 // The child runs this test alone (threadsafe style: a fresh process, also on

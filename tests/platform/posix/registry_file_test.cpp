@@ -63,7 +63,9 @@ TEST(RegistryFileTest, GoldenFilesGiveTheTabledAnswers) {
     basekit::RegistryKey key;
     basekit::WideString text;
     EXPECT_TRUE(key.Open(HKEY_LOCAL_MACHINE, L"K", kRead) == 0 && key.QueryValue(L"exp", text) == 0);
-    EXPECT_EQ(WidePathToNative(text.c_str()), "/\xFF/\xFF%NO_SUCH_VAR% 100%% 5%");
+    EXPECT_EQ(WidePathToNative(text.c_str()), "/\xFF/\xFF%VELMORA_REG% 100%% 5%"); // a prefix of a name is none
+    // A null name is the unnamed value.
+    EXPECT_TRUE(key.QueryValue(nullptr, text) == 0 && text == basekit::WideString(L"default"));
 }
 
 // A hex value continued over 50,000 lines after a million blanks parses in linear time.
