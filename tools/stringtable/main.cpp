@@ -7,6 +7,7 @@
 // Printable or JsonString, so no stored text or file name reaches the terminal
 // raw.
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -146,14 +147,12 @@ void Complain(const std::string& text) {
     Write(stderr, "stringtable: " + text + "\n");
 }
 
-// A number in decimal or, with 0x, in hex, that fits `maximum`; nothing else.
+// A number in decimal or, with 0x, in hex, that fits `maximum`; nothing else:
+// no sign and no leading white space of any kind, which strtoull would skip.
 std::optional<std::uint64_t> ParseNumber(const std::string& text, std::uint64_t maximum) {
-    if (text.empty() || text[0] == '-' || text[0] == '+' || text[0] == ' ') {
-        return std::nullopt;
-    }
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ') {
+    if (digits.empty() || std::isxdigit(static_cast<unsigned char>(digits[0])) == 0) {
         return std::nullopt;
     }
     errno = 0;
