@@ -71,19 +71,23 @@ bool LooksLikeUtf16WithoutMark(std::string_view bytes) {
 }
 
 // Whether some line, blanks trimmed, is the header of the section "Strings"
-// (ASCII case ignored), as the reader matches section names.
+// (ASCII case ignored), as the reader matches section names: its blanks are
+// tab to CR, ^Z and space, a header ends at the line's last ']', and a NUL
+// ends the name.
 bool HasStringsSection(const std::u32string& text) {
+    constexpr std::u32string_view kBlanks = U"\t\n\v\f\r\x1a ";
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t end = text.find_first_of(U"\r\n", start);
         end = end == std::u32string::npos ? text.size() : end;
         std::u32string line = text.substr(start, end - start);
-        const std::size_t first = line.find_first_not_of(U" \t");
-        const std::size_t close = line.find(U']');
-        if (first != std::u32string::npos && line[first] == U'[' && close != std::u32string::npos) {
+        const std::size_t first = line.find_first_not_of(kBlanks);
+        const std::size_t close = line.rfind(U']');
+        if (first != std::u32string::npos && line[first] == U'[' && close != std::u32string::npos && close > first) {
             std::u32string name = line.substr(first + 1, close - first - 1);
-            name.erase(0, name.find_first_not_of(U" \t"));
-            name.erase(name.find_last_not_of(U" \t") + 1);
+            name.erase(0, name.find_first_not_of(kBlanks));
+            name.erase(name.find_last_not_of(kBlanks) + 1);
+            name.erase(std::min(name.find(U'\0'), name.size()));
             for (char32_t& c : name) {
                 c = (c >= U'A' && c <= U'Z') ? c + 32 : c;
             }
