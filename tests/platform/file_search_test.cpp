@@ -74,8 +74,8 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
 #ifndef _WIN32
 // Long names only (no 8.3 short-name hits), no name holding '\' (no Windows
 // name can, and the loader would take it for a separator), names equal but
-// for case in case-sensitive order, Cyrillic and Latin Extended-A folded as
-// NTFS folds them (U+00F7 not at all), trailing
+// for case in case-sensitive order, Cyrillic, Greek and Latin Extended-A folded as
+// NTFS folds them (U+00F7 and the final sigma not at all), trailing
 // dots in a mask, a directory name too long for the file system (an invalid
 // name), a file used as a directory (no such path), names that are not
 // UTF-8 kept byte-exact, links
@@ -83,19 +83,21 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
 // searches (or no place for the find data) refused.
 TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     TempDir dir;
-    // \xE9: Latin-1; then U+044F, U+0450, and U+00F7 U+0142.
-    for (const char* name : {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "a\\en.cfg", "fr\xE9.cfg", "de.cfg", "DE.cfg",
-                             "+", "\xD1\x8F.cfg", "\xD1\x90.cfg", "\xC3\xB7\xC5\x82.cfg"}) {
+    // \xE9: Latin-1; then U+044F, U+0450, U+00F7 U+0142, and U+00FE U+00FF U+03C2 U+0177.
+    for (const char* name :
+         {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "a\\en.cfg", "fr\xE9.cfg", "de.cfg", "DE.cfg", "+", "\xD1\x8F.cfg",
+          "\xD1\x90.cfg", "\xC3\xB7\xC5\x82.cfg", "\xC3\xBE\xC3\xBF\xCF\x82\xC5\xB7.cfg"}) {
         testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("sub"));
     ASSERT_EQ(symlink(dir.file("sub").c_str(), dir.file("link.cfg").c_str()), 0);
     ASSERT_EQ(symlink("missing", dir.file("dangling.cfg").c_str()), 0);
     const Names names = Search(dir.wpath() + L"\\*.cfg").first;
-    ASSERT_EQ(names, (Names{L"dangling.cfg", L"DE.cfg", L"de.cfg", L"fr\xDCE9.cfg", L"link.cfg/", L"\u00F7\u0142.cfg",
-                            L"\u0450.cfg", L"\u044F.cfg"})); // ties: 'D' < 'd'; U+0450 folds to U+0400, before U+042F
-    const Names every = Search(dir.wpath() + L"\\*").first;  // "." and ".." come first, as Windows lists them
-    EXPECT_TRUE(every.size() == 16 && every[0] == L"./" && every[1] == L"../" && every[2] == L"+"); // though '+' < '.'
+    ASSERT_EQ(names, (Names{L"dangling.cfg", L"DE.cfg", L"de.cfg", L"fr\xDCE9.cfg", L"link.cfg/",
+                            L"\u00FE\u00FF\u03C2\u0177.cfg", L"\u00F7\u0142.cfg", L"\u0450.cfg",
+                            L"\u044F.cfg"}));               // ties: 'D' < 'd'; U+0450 folds to U+0400, before U+042F
+    const Names every = Search(dir.wpath() + L"\\*").first; // "." and ".." come first, as Windows lists them
+    EXPECT_TRUE(every.size() == 17 && every[0] == L"./" && every[1] == L"../" && every[2] == L"+"); // though '+' < '.'
     // Dots and stars at the end of a mask are ignored once the name is used up, nowhere else.
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.*.").first, names);
     EXPECT_EQ(Search(dir.wpath() + L"\\DE.CFG..").first, (Names{L"DE.cfg", L"de.cfg"}));
@@ -104,6 +106,8 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     // U+0142 folds to U+0141 (odd upper case in U+0139..U+0148); U+00F7 has no case, so U+00D7 is another character.
     EXPECT_EQ(Search(dir.wpath() + L"\\\u00F7\u0141.CFG").first, Names{L"\u00F7\u0142.cfg"});
     EXPECT_EQ(Search(dir.wpath() + L"\\\u00D7*").first, Names{});
+    EXPECT_EQ(Search(dir.wpath() + L"\\\u00DE\u0178\u03C2\u0176.CFG").first, Names{L"\u00FE\u00FF\u03C2\u0177.cfg"});
+    EXPECT_EQ(Search(dir.wpath() + L"\\*\u03A2*").first, Names{});
     EXPECT_EQ(Search(dir.wpath() + L"\\" + std::wstring(256, L'n') + L"\\*.cfg").second, ERROR_INVALID_NAME);
     EXPECT_EQ(Search(dir.wpath() + L"\\de.cfg\\*.cfg").second, ERROR_PATH_NOT_FOUND);      // a file is no directory
     EXPECT_EQ(testsupport::Narrow(dir.wpath() + L"/" + names[3]), dir.file("fr\xE9.cfg")); // the same bytes again
@@ -113,6 +117,8 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     EXPECT_TRUE(FindFirstFileW(nullptr, &data) == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(FindFirstFileW(L"*", nullptr) == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(!FindNextFileW(INVALID_HANDLE_VALUE, &data) && GetLastError() == ERROR_INVALID_HANDLE);
+    const HANDLE search = FindFirstFileW((dir.wpath() + L"\\*").c_str(), &data);
+    EXPECT_TRUE(!FindNextFileW(search, nullptr) && GetLastError() == ERROR_INVALID_HANDLE && FindClose(search));
     EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE) || FindClose(nullptr));
 }
 
