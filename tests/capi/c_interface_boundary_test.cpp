@@ -39,8 +39,9 @@ Text16 ToUtf16(const std::wstring& text) {
 // English whole; French, Canadian French and Taiwanese Chinese with gaps (an
 // empty value for IDs n % 5 == 2, no line for n % 7 == 3); Brazilian
 // Portuguese with no neutral table beside it; Japanese as a broken UTF-16 file
-// (an unpaired surrogate) and a text of characters above U+FFFF only, each at
-// the longest encoding the one-pass bound allows for.
+// (an unpaired surrogate) and a text of characters above U+FFFF only, the
+// last of them U+10FFFF, each at the longest encoding the one-pass bound
+// allows for.
 void WriteTables(const TempDir& dir) {
     WriteTextFile(dir.file("en.cfg"), LoaderAccess::TableText(L"English text "));
     WriteTextFile(dir.file("fr.cfg"), LoaderAccess::TableText(L"fr \u00e9", true), Encoding::Utf16LeBom);
@@ -48,7 +49,7 @@ void WriteTables(const TempDir& dir) {
     WriteTextFile(dir.file("zh_tw.cfg"), LoaderAccess::TableText(L"\u4e2d\U0001F600", true), Encoding::Utf16LeBom);
     WriteTextFile(dir.file("pt_br.cfg"), LoaderAccess::TableText(L"pt_br"));
     WriteTextFile(dir.file("ja.cfg"),
-                  L"[Strings]\nIDS_SPAM_FOLDER_NAME=a\xD800z\nIDS_INBOX_FOLDER_NAME=\U0001F600\U0001F600\n",
+                  L"[Strings]\nIDS_SPAM_FOLDER_NAME=a\xD800z\nIDS_INBOX_FOLDER_NAME=\U0001F600\U0010FFFF\n",
                   Encoding::Utf16LeBom);
 }
 
@@ -65,13 +66,15 @@ template <typename Unit, typename Answer> void CheckTextOut(const std::basic_str
         length = 999;
         return answer(to, capacity, &length);
     };
-    EXPECT_EQ(call(nullptr, 0), n != 0 ? USL_BUFFER_TOO_SMALL : USL_NOT_FOUND);
-    EXPECT_EQ(length, n);
+    for (Unit* to : {static_cast<Unit*>(nullptr), &buffer[0]}) { // a size query, with or without a buffer
+        EXPECT_EQ(call(to, 0), n != 0 ? USL_BUFFER_TOO_SMALL : USL_NOT_FOUND);
+        EXPECT_EQ(length, n);
+    }
     if (n != 0) {
         EXPECT_EQ(call(&buffer[0], n), USL_BUFFER_TOO_SMALL);
         EXPECT_EQ(length, n);
-        EXPECT_EQ(buffer, fill);
     }
+    EXPECT_EQ(buffer, fill);
     EXPECT_EQ(call(&buffer[0], n + 1), n != 0 ? USL_OK : USL_NOT_FOUND);
     EXPECT_EQ(length, n);
     EXPECT_EQ(buffer, expected + Unit{0} + Unit{'~'});
@@ -96,6 +99,7 @@ TEST(CInterfaceBoundaryTest, TextAnswersAreTheClassesByTheBufferRulesAndLookupsA
     usl_loader* loader = nullptr;
     ASSERT_EQ(usl_loader_new(&loader), USL_OK);
     ASSERT_EQ(usl_loader_load(loader, dir.path().c_str()), USL_OK);
+    ASSERT_EQ(usl_loader_set_default_language(loader, 0x0c0c), USL_OK); // takes no part in lookups
 
     // Loaded tables, their siblings, neutral IDs, an unloaded language, IDs beyond 16 bits.
     const int languages[] = {9,    0x0409, 0x0c,   0x0c0c, 0x080c, 0x0404, 0x0804,  0x04,   0x0416,
