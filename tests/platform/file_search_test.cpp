@@ -108,6 +108,7 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     EXPECT_EQ(Search(dir.wpath() + L"\\\u00D7*").first, Names{});
     EXPECT_EQ(Search(dir.wpath() + L"\\\u00DE\u0178\u03C2\u0176.CFG").first, Names{L"\u00FE\u00FF\u03C2\u0177.cfg"});
     EXPECT_EQ(Search(dir.wpath() + L"\\*\u03A2*").first, Names{});
+    EXPECT_EQ(Search(dir.wpath() + L"\\\u042F.CFG").first, Names{L"\u044F.cfg"}); // the top of U+0430..U+044F
     EXPECT_EQ(Search(dir.wpath() + L"\\" + std::wstring(256, L'n') + L"\\*.cfg").second, ERROR_INVALID_NAME);
     EXPECT_EQ(Search(dir.wpath() + L"\\de.cfg\\*.cfg").second, ERROR_PATH_NOT_FOUND);      // a file is no directory
     EXPECT_EQ(testsupport::Narrow(dir.wpath() + L"/" + names[3]), dir.file("fr\xE9.cfg")); // the same bytes again

@@ -50,6 +50,8 @@ std::string Answer(const std::vector<std::string>& row) {
 
 TEST(RegistryFileTest, GoldenFilesGiveTheTabledAnswers) {
     setenv("VELMORA_REG_TEST", "/srv/velmora", 1);
+    // Another spelling, later in the environment: the exact name wins, then the first match.
+    setenv("Velmora_Reg_Test", "/later", 1);
     int rows = 0;
     for (auto [line, fields] : testsupport::ReadTable(kDataDir + "expected.txt")) {
         fields.resize(6); // the text of a failed query is empty
