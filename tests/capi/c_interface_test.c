@@ -143,6 +143,7 @@ static void test_text_in(usl_loader* loader) {
         {"locale", locale_of, 0, 0, "fr_ca", USL_OK, 0x0c0c},
         {"unknown locale", locale_of, 0, 0, "xx", USL_NOT_FOUND, 0},
         {"load from a missing directory: nothing more", load_from, 0, 0, "none", USL_OK, -1},
+        {"an empty directory name is a directory, not the settings'", load_from, 0, 0, "", USL_OK, -1},
     };
     static const char* const bad8[] = {"\xC0\xAF",     "\xE0\x80\xAF", "\xF0\x80\x80\xAF",
                                        "\xED\xA0\x80", "\xF0\x9F\x98", "\xE2\x82x",

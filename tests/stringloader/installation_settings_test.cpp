@@ -34,7 +34,7 @@ const std::map<std::string, DWORD> kTypes = {{"REG_SZ", REG_SZ},
 TEST(InstallationSettingsTest, LoadPathsValueTypesAndTheirRecords) {
     testsupport::SetEnv("UL_REGISTRY_TEST", std::string(600, 'x'));
     const auto table = testsupport::ReadTable(kData + "installation_settings.txt");
-    ASSERT_EQ(table.size(), 16u);
+    ASSERT_EQ(table.size(), 17u);
     for (const auto& [line, row] : table) {
         SCOPED_TRACE(line);
         testsupport::TempDir home; // EUQ/res holds en.cfg and zh_cn.cfg
