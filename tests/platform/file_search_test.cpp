@@ -83,10 +83,10 @@ TEST(FileSearchTest, OrderSeparatorsLiteralNamesAndFailures) {
 // searches (or no place for the find data) refused.
 TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     TempDir dir;
-    // \xE9: Latin-1; then U+044F, U+0450, U+00F7 U+0142, and U+00FE U+00FF U+03C2 U+0177.
+    // \xE9: Latin-1; then U+044F, U+0450, U+00F7 U+0142, U+00FE U+00FF U+03C2 U+0177, and U+03CB U+0430.
     for (const char* name :
          {"a.cfgx", "ja.cfg~", "t.cfg ", "foo.CFG1", "a\\en.cfg", "fr\xE9.cfg", "de.cfg", "DE.cfg", "+", "\xD1\x8F.cfg",
-          "\xD1\x90.cfg", "\xC3\xB7\xC5\x82.cfg", "\xC3\xBE\xC3\xBF\xCF\x82\xC5\xB7.cfg"}) {
+          "\xD1\x90.cfg", "\xC3\xB7\xC5\x82.cfg", "\xC3\xBE\xC3\xBF\xCF\x82\xC5\xB7.cfg", "\xCF\x8B\xD0\xB0.ini"}) {
         testsupport::WriteBytes(dir.file(name), "x");
     }
     testsupport::MakeDirectory(dir.file("sub"));
@@ -97,7 +97,7 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
                             L"\u00FE\u00FF\u03C2\u0177.cfg", L"\u00F7\u0142.cfg", L"\u0450.cfg",
                             L"\u044F.cfg"}));               // ties: 'D' < 'd'; U+0450 folds to U+0400, before U+042F
     const Names every = Search(dir.wpath() + L"\\*").first; // "." and ".." come first, as Windows lists them
-    EXPECT_TRUE(every.size() == 17 && every[0] == L"./" && every[1] == L"../" && every[2] == L"+"); // though '+' < '.'
+    EXPECT_TRUE(every.size() == 18 && every[0] == L"./" && every[1] == L"../" && every[2] == L"+"); // though '+' < '.'
     // Dots and stars at the end of a mask are ignored once the name is used up, nowhere else.
     EXPECT_EQ(Search(dir.wpath() + L"\\*.cfg.*.").first, names);
     EXPECT_EQ(Search(dir.wpath() + L"\\DE.CFG..").first, (Names{L"DE.cfg", L"de.cfg"}));
@@ -109,6 +109,8 @@ TEST(FileSearchTest, LinuxLongNamesBytesLinksRootAndBadHandles) {
     EXPECT_EQ(Search(dir.wpath() + L"\\\u00DE\u0178\u03C2\u0176.CFG").first, Names{L"\u00FE\u00FF\u03C2\u0177.cfg"});
     EXPECT_EQ(Search(dir.wpath() + L"\\*\u03A2*").first, Names{});
     EXPECT_EQ(Search(dir.wpath() + L"\\\u042F.CFG").first, Names{L"\u044F.cfg"}); // the top of U+0430..U+044F
+    // The top of Greek U+03B1..U+03CB and the bottom of U+0430..U+044F.
+    EXPECT_EQ(Search(dir.wpath() + L"\\\u03AB\u0410.INI").first, Names{L"\u03CB\u0430.ini"});
     EXPECT_EQ(Search(dir.wpath() + L"\\" + std::wstring(256, L'n') + L"\\*.cfg").second, ERROR_INVALID_NAME);
     EXPECT_EQ(Search(dir.wpath() + L"\\de.cfg\\*.cfg").second, ERROR_PATH_NOT_FOUND);      // a file is no directory
     EXPECT_EQ(testsupport::Narrow(dir.wpath() + L"/" + names[3]), dir.file("fr\xE9.cfg")); // the same bytes again

@@ -43,9 +43,9 @@ TEST(ProfileReaderTest, GoldenFiles) {
         const std::wstring section = Unescape(f[1]), key = Unescape(f[2]), defaultText = Unescape(f[3]);
         const auto size = static_cast<DWORD>(std::stoul(f[4]));
         std::vector<wchar_t> buffer(size + 8, L'#');
-        const DWORD result = GetPrivateProfileStringW(f[1] == "(null)" ? nullptr : section.c_str(), key.c_str(),
-                                                      f[3] == "(null)" ? nullptr : defaultText.c_str(), buffer.data(),
-                                                      size, file.c_str());
+        const DWORD result = GetPrivateProfileStringW(
+            f[1] == "(null)" ? nullptr : section.c_str(), f[2] == "(null)" ? nullptr : key.c_str(),
+            f[3] == "(null)" ? nullptr : defaultText.c_str(), buffer.data(), size, file.c_str());
         const std::wstring got(buffer.data(), size == 0 ? 0 : std::wcslen(buffer.data()));
         EXPECT_EQ(result, got.size()) << line;
         EXPECT_EQ(got, Unescape(f[6])) << line;

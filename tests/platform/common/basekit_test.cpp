@@ -21,12 +21,14 @@ TEST(WideStringTest, FormatTakesWideStringsOnEveryPlatform) {
     EXPECT_EQ(WideString().Format(L"%s, LANDID: %d", L"C:\\\u4e2d.cfg", -2052).str(), L"C:\\\u4e2d.cfg, LANDID: -2052");
     EXPECT_EQ(WideString().Format(L"%hs%.2s%lld%S%ls%u", "nar", L"abc", -9000000000LL, L"S", L"l", 4000000000u).str(),
               L"narab-9000000000Sl4000000000");
-    EXPECT_EQ(WideString()
-                  .Format(L"[%5d|%-4s|%04x|%X|%c%lc|%#x|%i]", 42, L"ab", 0x1a, 0xBEEFu, L'\u263a', L'z', 255u, -7)
-                  .str(),
-              L"[   42|ab  |001a|BEEF|\u263az|0xff|-7]");
+    EXPECT_EQ(
+        WideString()
+            .Format(L"[%5d|%-4s|%04x|%X|%c%lc|%#x|%i|%+d]", 42, L"ab", 0x1a, 0xBEEFu, L'\u263a', L'z', 255u, -7, 3)
+            .str(),
+        L"[   42|ab  |001a|BEEF|\u263az|0xff|-7|+3]");
     // Unknown conversions and a dangling '%' are kept and take no argument; a null string is "(null)".
     EXPECT_EQ(WideString().Format(L"%%%s%q%5k%d%", static_cast<const wchar_t*>(nullptr), 1).str(), L"%(null)%q%5k1%");
+    EXPECT_EQ(WideString(L"old").Format(nullptr).str(), L""); // a null format is an empty one
     // Longer than any first guess at the buffer; an argument may be the string formatted into.
     WideString text(std::wstring(5000, L'x').c_str());
     EXPECT_EQ(text.Format(L"<%s>", text.c_str()).str(), L"<" + std::wstring(5000, L'x') + L">");
@@ -84,6 +86,7 @@ TEST(PathTest, JoinPathAndFileBaseName) {
     for (const auto& [name, expected] : bases) {
         EXPECT_EQ(basekit::FileBaseName(name).str(), expected) << name;
     }
+    EXPECT_EQ(basekit::FileBaseName(nullptr).str(), L"");
 }
 
 TEST(TextCodecTest, Utf8BoundsAndFileNames) {
@@ -91,9 +94,10 @@ TEST(TextCodecTest, Utf8BoundsAndFileNames) {
          {"plain", "\xC2\x80\xDF\xBF", "\xE0\xA0\x80\xEF\xBF\xBF", "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}) {
         EXPECT_TRUE(basekit::detail::IsValidUtf8(valid)) << valid;
     }
-    // Truncated, overlong, surrogate, above U+10FFFF, never a lead byte, stray continuation.
-    for (const char* invalid : {"\xC3", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                                "\xF5\x80\x80\x80", "\xFF", "ok\x80", "\xE4\xB8", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF"}) {
+    // Truncated, overlong, surrogates (both halves), above U+10FFFF, never a lead byte, stray continuation.
+    for (const char* invalid :
+         {"\xC3", "\xC0\xAF", "\xC1\xBF", "\xE0\x80\x80", "\xED\xA0\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80",
+          "\xF5\x80\x80\x80", "\xFF", "ok\x80", "\xE4\xB8", "\xE0\x9F\xBF", "\xF0\x8F\xBF\xBF"}) {
         EXPECT_FALSE(basekit::detail::IsValidUtf8(invalid)) << invalid;
     }
     EXPECT_EQ(basekit::detail::EncodeUtf8(L"a\u00e9\u07ff\u0800\u4e2d\U0001F600"),

@@ -85,9 +85,11 @@ TEST(TraceDefaultDestinationTest, FileGetsOneEscapedLinePerRecordAndASinkTheRawT
         tracekit::TraceLog(nullptr, 0x102, L"f", 1, L"%s", forged.c_str());
         EXPECT_EQ(trace.levelsAndMessages(), (decltype(trace.levelsAndMessages()){{0x102, forged}}));
     }
-    EXPECT_EQ(testsupport::ReadBytes(path), written);      // a sink takes the record instead of the file
-    tracekit::TraceLog(nullptr, 0x11a, L"f", 2, L"after"); // and once removed, the file again (hex in lower case)
-    EXPECT_EQ(testsupport::ReadBytes(path).find("[011a] f(2): after"), written.size());
+    EXPECT_EQ(testsupport::ReadBytes(path), written);        // a sink takes the record instead of the file
+    tracekit::TraceLog(nullptr, 0x11a, L"f", 2, L"after");   // and once removed, the file again (hex in lower case)
+    tracekit::TraceLog(nullptr, 0x11a, nullptr, 3, L"none"); // no source file: an empty one
+    EXPECT_EQ(testsupport::ReadBytes(path).substr(written.size()),
+              std::string("[011a] f(2): after") + kEol + "[011a] (3): none" + kEol);
 }
 
 // The child runs this test alone (threadsafe style: a fresh process, also on
